@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing the demo needs.
+# Non-interactive and idempotent: packages already present are skipped.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config ninja-build
+  libsdl2-dev libepoxy-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libopenmpt-dev libcairo2-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # run: software OpenGL (EGL for headless, GLX under X)
+  libgl1-mesa-dri libegl1 libegl-mesa0 libgl1 libglx-mesa0
+  # tests: a virtual X server, key presses, screenshots
+  xvfb xauth xdotool x11-apps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+echo "setup: installing ${missing[*]}"
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: done"
