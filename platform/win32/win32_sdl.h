@@ -1,4 +1,5 @@
-// What the OpenGL back end needs to know of a window made by the Win32 stand-in.
+// What the OpenGL back end (and the tests) need to know of the Win32 stand-in's
+// SDL objects.
 #pragma once
 
 #include <SDL.h>
@@ -7,7 +8,14 @@
 
 namespace win32 {
 
-// The SDL window behind a window handle, or null for a handle that is not a live window.
+// The SDL window behind a window handle, or null for a handle that is not a live
+// window. The SDL window is destroyed with the window (DestroyWindow), so look it
+// up again rather than keeping the pointer across messages.
 SDL_Window* sdlWindow(HWND hWnd);
+
+// The images of an icon from LoadIconA: how many there are, and each one as a
+// 32-bit ARGB surface owned by the icon (null for a bad handle or index).
+int iconImageCount(HICON hIcon);
+SDL_Surface* iconImage(HICON hIcon, int index);
 
 }  // namespace win32

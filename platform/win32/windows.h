@@ -61,6 +61,11 @@ typedef struct HDC__* HDC;
 
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(r) ((((uintptr_t)(r)) >> 16) == 0)
+
+#define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)(((DWORD)(WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
 
 struct RECT {
     LONG left;
@@ -97,6 +102,22 @@ typedef PAINTSTRUCT* LPPAINTSTRUCT;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
+// What WM_CREATE's lParam points at: the arguments of CreateWindowExA.
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
 struct WNDCLASSEXA {
     UINT cbSize;
     UINT style;
@@ -125,10 +146,41 @@ struct WNDCLASSEXA {
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 
-// Virtual keys
+// WM_SIZE wParam and WM_ACTIVATE wParam
+#define SIZE_RESTORED 0
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+
+// Virtual keys. Letters and digits are their upper-case ASCII codes ('A'..'Z', '0'..'9').
+#define VK_BACK 0x08
+#define VK_TAB 0x09
 #define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_PAUSE 0x13
+#define VK_CAPITAL 0x14
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_SNAPSHOT 0x2C
+#define VK_INSERT 0x2D
+#define VK_DELETE 0x2E
+#define VK_NUMPAD0 0x60
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_DECIMAL 0x6E
+#define VK_DIVIDE 0x6F
+#define VK_F1 0x70
+#define VK_F12 0x7B
 
 // Class styles
 #define CS_VREDRAW 0x0001
@@ -152,7 +204,12 @@ struct WNDCLASSEXA {
 // ShowWindow commands
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
 #define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
 
 // PeekMessage options
@@ -179,6 +236,10 @@ struct WNDCLASSEXA {
 #define MB_ICONINFORMATION MB_ICONASTERISK
 #define MB_TYPEMASK 0x0000000FL
 #define MB_ICONMASK 0x000000F0L
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
 
 #define IDOK 1
 #define IDCANCEL 2
