@@ -12,7 +12,7 @@ packages=(
   # run: software OpenGL (EGL for headless, GLX under X)
   libgl1-mesa-dri libegl1 libegl-mesa0 libgl1 libglx-mesa0
   # tests: a virtual X server, key presses, screenshots
-  xvfb xauth xdotool x11-apps
+  xvfb xauth xdotool x11-apps python3
 )
 
 missing=()

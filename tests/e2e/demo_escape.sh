@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs the demo as a user would, in a fresh working directory under an X server:
+# the window must open, show something, and close on Escape with exit code 0 and
+# a complete log. Usage: demo_escape.sh DEMO DATAGEN SOURCE_DIR (inside xvfb-run).
+set -euo pipefail
+demo=$1 datagen=$2 source_dir=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/Data/Config"
+cp "$source_dir/Data/Config/direct3d.cfg" "$work/Data/Config/"
+"$datagen" "$work" >/dev/null
+
+cd "$work"
+"$demo" >"$work/stdout.txt" 2>"$work/stderr.txt" &
+pid=$!
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- stderr"; cat "$work/stderr.txt" || true
+  kill "$pid" 2>/dev/null || true
+  exit 1
+}
+
+# The window appears at once, with the title the demo gives it.
+window=""
+for _ in $(seq 1 100); do
+  window=$(xdotool search --name "Velmors Demo - Release version" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  kill -0 "$pid" 2>/dev/null || fail "the demo exited before its window appeared"
+  sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled 'Velmors Demo - Release version'"
+
+sleep 4  # into the intro: the credits on white
+
+# A screenshot of the window that is not a single colour.
+xwd -silent -id "$window" -out "$work/shot.xwd" || fail "no screenshot"
+python3 "$(dirname "$0")/xwd_colours.py" "$work/shot.xwd" >"$work/colours.txt" || fail "screenshot unreadable"
+colours=$(cat "$work/colours.txt")
+[ "$colours" -gt 1 ] || fail "the window shows a single colour"
+
+xdotool key --window "$window" Escape
+for _ in $(seq 1 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the demo did not quit on Escape"
+set +e
+wait "$pid"
+status=$?
+set -e
+[ "$status" -eq 0 ] || fail "exit code $status"
+
+log=$(ls "$work"/Data/Logs/*.html 2>/dev/null | head -n 1)
+[ -n "$log" ] || fail "no log written"
+for text in "<title>Zorbin Engine Log</title>" "Application: 'Demo'" "Start of render loop." \
+            "Started rendering new effect: #0" "End of render loop.<br>" \
+            "<br><b>End of log</b></font></html>"; do
+  grep -qF "$text" "$log" || fail "the log lacks '$text'"
+done
+echo "PASS: window shown ($colours colours), quit on Escape, exit 0, log complete"
