@@ -10,22 +10,35 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-const SteadyClock::time_point g_programStart = SteadyClock::now();
-ClockSource g_clockSource;
-CalendarSource g_calendarSource;
-uint32_t g_randState = 1;
+// Function-local statics: objects constructed during static start-up (the
+// program's static test model reads the clock) must find these ready.
+SteadyClock::time_point programStart() {
+    static const SteadyClock::time_point start = SteadyClock::now();
+    return start;
+}
+ClockSource& clockSource() {
+    static ClockSource source;
+    return source;
+}
+CalendarSource& calendarSource() {
+    static CalendarSource source;
+    return source;
+}
+// Starts the clock while the program starts, whichever reads it first.
+[[maybe_unused]] const bool g_clockStarted = (programStart(), true);
+uint32_t g_randState = 1;  // constant-initialised: no start-up order to worry about
 
 }  // namespace
 
 uint32_t clock() {
-    if (g_clockSource) return g_clockSource();
-    const auto elapsed = SteadyClock::now() - g_programStart;
+    if (clockSource()) return clockSource()();
+    const auto elapsed = SteadyClock::now() - programStart();
     // Wraps after about 49.7 days, as the 32-bit millisecond clock of the original does.
     return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
-void setClockSource(ClockSource source) { g_clockSource = std::move(source); }
+void setClockSource(ClockSource source) { clockSource() = std::move(source); }
 
 // The linear congruential generator of the Windows C runtime: the effects scale
 // its 15-bit results and expect exactly that range.
@@ -37,12 +50,12 @@ int rand() {
 void srand(unsigned int seed) { g_randState = seed; }
 
 std::time_t time(std::time_t* out) {
-    const std::time_t now = g_calendarSource ? g_calendarSource() : std::time(nullptr);
+    const std::time_t now = calendarSource() ? calendarSource()() : std::time(nullptr);
     if (out) *out = now;
     return now;
 }
 
-void setCalendarSource(CalendarSource source) { g_calendarSource = std::move(source); }
+void setCalendarSource(CalendarSource source) { calendarSource() = std::move(source); }
 
 std::string ctime(std::time_t t) {
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
