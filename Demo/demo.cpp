@@ -86,7 +86,11 @@ bool cDemo::run() {
     cD3D d3d;
     cLog log("Demo", LOGLEVEL_DEBUG, window);
     d3d.setDisplayMode(640, 480, 60);
-    if (FAILED(d3d.init(window, &log, nullptr))) return false;
+    if (FAILED(d3d.init(window, &log, nullptr))) {
+        // Whatever init created before it failed is released, not left to the exit.
+        d3d.release();
+        return false;
+    }
 
     cScene loadingScene;
     cQuad loadingQuad;
@@ -101,8 +105,16 @@ bool cDemo::run() {
         loadingScene.present();
     }
 
-    for (const sScheduleEntry& entry : m_schedule) {
-        if (FAILED(entry.effect->init(&d3d))) return false;
+    for (size_t i = 0; i < m_schedule.size(); ++i) {
+        if (FAILED(m_schedule[i].effect->init(&d3d))) {
+            // Start-up stops here. The effects initialised so far, the failing one
+            // (which may have created part of its resources) and the device are
+            // released, so nothing is left behind.
+            for (size_t j = 0; j <= i; ++j) m_schedule[j].effect->release();
+            if (m_hasLoadingImage) loadingScene.release();
+            d3d.release();
+            return false;
+        }
     }
     if (m_hasLoadingImage) loadingScene.release();
 

@@ -166,6 +166,7 @@ TEST_F(DemoLoopTest, AFailingEffectInitGivesTheBoxAndMinusOne) {
     EXPECT_EQ(boxes.back().caption, "Error:");
     EXPECT_EQ(boxes.back().type, static_cast<UINT>(MB_OK));
     EXPECT_EQ(logText().find("Start of render loop."), std::string::npos);
+    EXPECT_EQ(d3d8::recording::liveObjects(), 0) << "the failed start-up leaves nothing behind";
 }
 
 TEST_F(DemoLoopTest, ZeroLengthOrEmptyScheduleFailsBeforeAnyWindow) {
