@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # run: software OpenGL (EGL for headless, GLX under X)
   libgl1-mesa-dri libegl1 libegl-mesa0 libgl1 libglx-mesa0
+  # capture to video: H.264 and AAC encoding, and ffprobe for its tests
+  ffmpeg
   # tests: a virtual X server, key presses, screenshots
   xvfb xauth xdotool x11-apps python3
 )

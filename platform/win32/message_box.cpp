@@ -56,15 +56,6 @@ Uint32 sdlIconFlags(UINT type) {
     }
 }
 
-const char* answerName(int answer) {
-    switch (answer) {
-        case IDOK: return "OK";
-        case IDCANCEL: return "Cancel";
-        case IDYES: return "Yes";
-        case IDNO: return "No";
-        default: return "?";
-    }
-}
 
 bool startsWithNoCase(const char* text, const char* prefix) {
     return text && SDL_strncasecmp(text, prefix, SDL_strlen(prefix)) == 0;
@@ -119,7 +110,7 @@ int writeToStderr(const char* text, const char* caption, UINT type) {
         buttons += std::string(i ? " [" : "[") + set.labels[i] + "]";
     }
     std::fprintf(stderr, "[message box] %s\n%s\n%s -> %s (no box could be shown: answered as if closed)\n",
-                 caption, text, buttons.c_str(), answerName(set.closedAnswer));
+                 caption, text, buttons.c_str(), win32::messageBoxAnswerName(set.closedAnswer));
     std::fflush(stderr);
     return set.closedAnswer;
 }
@@ -148,3 +139,19 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     if (hasDisplay() && showSdlBox(hWnd, text, caption, uType, &answer)) return answer;
     return writeToStderr(text, caption, uType);
 }
+
+namespace win32 {
+
+int messageBoxClosedAnswer(UINT type) { return buttonsFor(type).closedAnswer; }
+
+const char* messageBoxAnswerName(int answer) {
+    switch (answer) {
+        case IDOK: return "OK";
+        case IDCANCEL: return "Cancel";
+        case IDYES: return "Yes";
+        case IDNO: return "No";
+        default: return "?";
+    }
+}
+
+}  // namespace win32

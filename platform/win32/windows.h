@@ -291,4 +291,10 @@ namespace win32 {
 using MessageBoxAnswerer = std::function<int(HWND owner, const char* text, const char* caption, UINT type)>;
 void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
+// What closing a box of this style answers (Cancel where there is a Cancel
+// button, No for Yes/No, OK for OK), and an answer's button label ("OK",
+// "Cancel", "Yes", "No"; "?" for anything else). For answerers that print.
+int messageBoxClosedAnswer(UINT type);
+const char* messageBoxAnswerName(int answer);
+
 }  // namespace win32

@@ -1,37 +1,13 @@
 // Counts heap allocations made through operator new while an effect with nested
 // nodes draws steady-state frames on the real device: there must be none.
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "camera.h"
 #include "effect.h"
 #include "engine_render_fixture.h"
 #include "light.h"
 #include "material.h"
 #include "texture.h"
+#include "counting_new.h"
 
-// The replacements below pair malloc with free on purpose; GCC cannot see that
-// every operator new here is ours.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (g_counting) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -73,14 +49,14 @@ TEST_F(FrameAllocationTest, SteadyStateFramesAllocateNothing) {
         effect.addTransition(ms, 5, TRANSITION_WHITE_FLASH);
         effect.frame(ms);  // warm-up: the matrix stack and caches reach their size
     }
-    g_allocations = 0;
-    g_counting = true;
+    counting_new::allocations = 0;
+    counting_new::enabled = true;
     for (uint32_t ms = 10; ms < 110; ++ms) {
         if (ms % 10 == 0) effect.addTransition(ms, 5, TRANSITION_WHITE_FLASH);
         effect.frame(ms);
     }
-    g_counting = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    counting_new::enabled = false;
+    EXPECT_EQ(counting_new::allocations.load(), 0);
     effect.release();
 }
 

@@ -3,29 +3,10 @@
 // and presents all run on memory the device already owns. Counted through the
 // global operator new of this test program (GL drivers allocate with malloc,
 // outside the count).
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
+#include "counting_new.h"
 #include "gl_test_util.h"
-
-// The replacements pair malloc with free on purpose.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-void* operator new(size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -79,9 +60,12 @@ TEST_F(GlAllocationTest, SteadyStateFramesDoNotAllocate) {
         device_->Present(nullptr, nullptr, nullptr, nullptr);
     };
     frame(0);  // builds the programs this frame needs
-    const long before = g_allocations.load();
+    counting_new::enabled = true;
+    const long before = counting_new::allocations.load();
     for (int n = 1; n <= 20; ++n) frame(n);
-    EXPECT_EQ(g_allocations.load() - before, 0);
+    const long after = counting_new::allocations.load();
+    counting_new::enabled = false;
+    EXPECT_EQ(after - before, 0);
 
     vb->Release();
     ib->Release();

@@ -589,6 +589,10 @@ TEST_F(Win32Test, MessageBoxWithoutDisplayGoesToStderrAnsweredAsClosed) {
         const int answer = MessageBoxA(nullptr, "Something went wrong...", "Error:", c.type);
         const std::string written = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(answer, c.answer) << c.type;
+        EXPECT_EQ(win32::messageBoxClosedAnswer(c.type), c.answer) << c.type;
+        EXPECT_NE(written.find(std::string("] -> ") + win32::messageBoxAnswerName(c.answer)),
+                  std::string::npos)
+            << written;
         EXPECT_NE(written.find("Error:"), std::string::npos) << written;
         EXPECT_NE(written.find("Something went wrong..."), std::string::npos) << written;
         EXPECT_NE(written.find(c.buttons), std::string::npos) << written;

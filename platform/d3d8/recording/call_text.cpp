@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "recording.h"
+
 namespace d3d8::recording::text {
 namespace {
 
@@ -25,13 +27,26 @@ std::string braces(std::initializer_list<std::string> items) {
 
 std::string field(const char* name, const std::string& value) { return std::string(name) + "=" + value; }
 
+// In the recorder's quiet mode no call is kept, so no text is built either.
+bool quiet() { return recorder().quiet(); }
+
 }  // namespace
 
-std::string dec(unsigned long long value) { return format("%llu", value); }
-std::string hex(DWORD value) { return format("0x%llx", value); }
-std::string color(D3DCOLOR value) { return format("0x%08llx", value); }
+std::string dec(unsigned long long value) {
+    if (quiet()) return {};
+    return format("%llu", value);
+}
+std::string hex(DWORD value) {
+    if (quiet()) return {};
+    return format("0x%llx", value);
+}
+std::string color(D3DCOLOR value) {
+    if (quiet()) return {};
+    return format("0x%08llx", value);
+}
 
 std::string number(float value) {
+    if (quiet()) return {};
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(value));
     return buffer;
@@ -40,13 +55,18 @@ std::string number(float value) {
 std::string outPointer(const void* pointer) { return pointer ? "out" : "null"; }
 std::string window(HWND window) { return window ? "hwnd" : "null"; }
 
-std::string vector(const D3DVECTOR& v) { return braces({number(v.x), number(v.y), number(v.z)}); }
+std::string vector(const D3DVECTOR& v) {
+    if (quiet()) return {};
+    return braces({number(v.x), number(v.y), number(v.z)});
+}
 
 std::string colorValue(const D3DCOLORVALUE& c) {
+    if (quiet()) return {};
     return braces({number(c.r), number(c.g), number(c.b), number(c.a)});
 }
 
 std::string matrix(const D3DMATRIX* m) {
+    if (quiet()) return {};
     if (!m) return "null";
     std::string out = "{";
     for (int i = 0; i < 16; ++i) {
@@ -57,6 +77,7 @@ std::string matrix(const D3DMATRIX* m) {
 }
 
 std::string light(const D3DLIGHT8* l) {
+    if (quiet()) return {};
     if (!l) return "null";
     return braces({field("Type", dec(l->Type)), field("Diffuse", colorValue(l->Diffuse)),
                    field("Specular", colorValue(l->Specular)),
@@ -70,6 +91,7 @@ std::string light(const D3DLIGHT8* l) {
 }
 
 std::string material(const D3DMATERIAL8* m) {
+    if (quiet()) return {};
     if (!m) return "null";
     return braces({field("Diffuse", colorValue(m->Diffuse)), field("Ambient", colorValue(m->Ambient)),
                    field("Specular", colorValue(m->Specular)),
@@ -77,6 +99,7 @@ std::string material(const D3DMATERIAL8* m) {
 }
 
 std::string viewport(const D3DVIEWPORT8* v) {
+    if (quiet()) return {};
     if (!v) return "null";
     return braces({field("X", dec(v->X)), field("Y", dec(v->Y)), field("Width", dec(v->Width)),
                    field("Height", dec(v->Height)), field("MinZ", number(v->MinZ)),
@@ -84,12 +107,14 @@ std::string viewport(const D3DVIEWPORT8* v) {
 }
 
 std::string rect(const RECT* r) {
+    if (quiet()) return {};
     if (!r) return "null";
     return braces({std::to_string(r->left), std::to_string(r->top), std::to_string(r->right),
                    std::to_string(r->bottom)});
 }
 
 std::string rects(DWORD count, const D3DRECT* list) {
+    if (quiet()) return {};
     if (!list) return "null";
     std::string out = "{";
     for (DWORD i = 0; i < count; ++i) {
@@ -101,11 +126,13 @@ std::string rects(DWORD count, const D3DRECT* list) {
 }
 
 std::string displayMode(const D3DDISPLAYMODE& mode) {
+    if (quiet()) return {};
     return braces({field("Width", dec(mode.Width)), field("Height", dec(mode.Height)),
                    field("RefreshRate", dec(mode.RefreshRate)), field("Format", dec(mode.Format))});
 }
 
 std::string presentParameters(const D3DPRESENT_PARAMETERS* p) {
+    if (quiet()) return {};
     if (!p) return "null";
     return braces({field("BackBufferWidth", dec(p->BackBufferWidth)),
                    field("BackBufferHeight", dec(p->BackBufferHeight)),
@@ -123,6 +150,7 @@ std::string presentParameters(const D3DPRESENT_PARAMETERS* p) {
 }
 
 std::string surfaceDesc(const D3DSURFACE_DESC& d) {
+    if (quiet()) return {};
     return braces({field("Format", dec(d.Format)), field("Type", dec(d.Type)),
                    field("Usage", hex(d.Usage)), field("Pool", dec(d.Pool)), field("Size", dec(d.Size)),
                    field("MultiSampleType", dec(d.MultiSampleType)), field("Width", dec(d.Width)),
@@ -130,12 +158,14 @@ std::string surfaceDesc(const D3DSURFACE_DESC& d) {
 }
 
 std::string vertexBufferDesc(const D3DVERTEXBUFFER_DESC& d) {
+    if (quiet()) return {};
     return braces({field("Format", dec(d.Format)), field("Type", dec(d.Type)),
                    field("Usage", hex(d.Usage)), field("Pool", dec(d.Pool)), field("Size", dec(d.Size)),
                    field("FVF", hex(d.FVF))});
 }
 
 std::string indexBufferDesc(const D3DINDEXBUFFER_DESC& d) {
+    if (quiet()) return {};
     return braces({field("Format", dec(d.Format)), field("Type", dec(d.Type)),
                    field("Usage", hex(d.Usage)), field("Pool", dec(d.Pool)), field("Size", dec(d.Size))});
 }
@@ -164,6 +194,7 @@ std::string stageStateValue(D3DTEXTURESTAGESTATETYPE type, DWORD value) {
 }
 
 std::string call(const std::string& head, std::initializer_list<std::string> args) {
+    if (quiet()) return {};
     std::string out = head;
     out += '(';
     bool first = true;
@@ -176,6 +207,9 @@ std::string call(const std::string& head, std::initializer_list<std::string> arg
     return out;
 }
 
-std::string gave(std::string text, const std::string& value) { return text + " -> " + value; }
+std::string gave(std::string text, const std::string& value) {
+    if (quiet()) return {};
+    return text + " -> " + value;
+}
 
 }  // namespace d3d8::recording::text

@@ -1,5 +1,6 @@
 // How the recording back end spells arguments in its call texts (see recording.h
-// for the conventions). Internal to the recording back end.
+// for the conventions). Internal to the recording back end. In the recorder's
+// quiet mode every function here returns an empty text at once.
 #pragma once
 
 #include <initializer_list>

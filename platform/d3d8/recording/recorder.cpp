@@ -80,6 +80,7 @@ bool Recorder::plannedFailure(const std::string& method, HRESULT& forced) {
 }
 
 void Recorder::record(const std::string& method, const std::string& text, HRESULT result) {
+    if (quiet_) return;
     calls_.push_back(Call{method, text, result});
 }
 

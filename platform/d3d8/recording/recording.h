@@ -93,6 +93,14 @@ public:
     // adapter mode and starts object names again at 1 (objects alive keep theirs).
     void reset();
 
+    // Quiet mode, for measuring the code above the device (tools/bench): every
+    // call still does all it does to the state and the resources, and planned
+    // failures still fire, but no call is recorded and no call text is built,
+    // so the recorder neither grows nor costs its formatting. Off by default;
+    // reset() leaves it as it is.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
+    bool quiet() const { return quiet_; }
+
     // Used by the recording objects: records a call and says what it must return.
     // Returns true (and sets `forced`) when a failure was planned for this call.
     bool plannedFailure(const std::string& method, HRESULT& forced);
@@ -112,6 +120,7 @@ private:
     D3DDISPLAYMODE adapterMode_{1024, 768, 60, D3DFMT_X8R8G8B8};
     std::optional<DeviceCreation> lastCreation_;
     std::map<std::string, int> nameCounts_;
+    bool quiet_ = false;
 };
 
 // The one recorder that all recording objects report to.

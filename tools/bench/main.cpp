@@ -1,0 +1,416 @@
+// bench: how fast the demo runs, effect by effect.
+//
+//   bench [--runs N] [--json PATH] [--data DIR]
+//
+// For each of the six effects, over the same span of its local time (the first
+// 6 s, at 60 frames a second: 360 frames, as the demo would draw them):
+//   GL fps         frames a second on the OpenGL device (offscreen, 640 x 480),
+//                  each frame finished with glFinish, so the GPU work counts
+//   CPU us/frame   the engine's own work per frame: the same frames on the
+//                  recording device, in its quiet mode (state kept, no call
+//                  texts), in CPU time of this thread
+//   allocs/frame   operator new calls per frame on the OpenGL device, after the
+//                  first second (the steady state)
+// and the start-up time: from starting the program to its first frame of the
+// render loop presented, the real cVelmorDemo::run in a fresh process each
+// time. Every figure is the median of N runs (default 5). The table goes to
+// stdout; --json writes the same figures, with every run, to a file.
+#include <epoxy/gl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "counting_new.h"
+#include "crt.h"
+#include "d3d.h"
+#include "d3d8_backend.h"
+#include "demo_data.h"
+#include "demo_session.h"
+#include "frame_timing.h"
+#include "log.h"
+#include "recording/recording.h"
+#include "sound_hooks.h"
+#include "velmordemo.h"
+#include "windows.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr uint32_t kFps = 60;
+constexpr uint32_t kSpanMs = 6000;  // as long as the shortest effect runs in the demo
+constexpr uint32_t kWarmUpFrames = kFps;
+constexpr std::time_t kCalendarTime = 1262304000;
+const char kStartupProbe[] = "--startup-probe";
+
+// The effects in schedule order, as the table names them.
+const char* const kEffectNames[] = {"intro", "title and road", "drops", "particles", "closing picture", "greetings"};
+
+struct EffectFigures {
+    std::string name;
+    std::vector<double> glFps;
+    std::vector<double> cpuMicroseconds;
+    uint64_t steadyAllocations = 0;
+    uint64_t steadyFrames = 0;
+};
+
+struct Results {
+    std::vector<EffectFigures> effects;
+    std::vector<double> startupMs;
+    std::string renderer;
+    int runs = 0;
+};
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+uint64_t monotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
+}
+
+// The run-wide flags the effects keep, cleared so that every run of an effect
+// starts as its first frame in the demo does (with its fade from black).
+void resetEffectStatics() {
+    cVelmorEffect::s_fadedIn = false;
+    cDropEffect::s_started = false;
+    cExtroEffect::s_started = false;
+    cGreetingsEffect::s_started = false;
+}
+
+// A window, a device of the selected back end, and the demo's six effects
+// initialised on it in schedule order, as cDemo::run does.
+class EffectBench {
+public:
+    bool open(std::string* error) {
+        WNDCLASSEXA windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "BenchWindow";
+        RegisterClassExA(&windowClass);  // fails harmlessly the second time
+        window_ = CreateWindowExA(0, "BenchWindow", "bench", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  kWidth, kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+        log_.open("Bench", LOGLEVEL_DEBUG, window_);
+        d3d_.setDisplayMode(kWidth, kHeight, 60);
+        if (!window_ || FAILED(d3d_.init(window_, &log_, nullptr))) {
+            *error = "cannot create the device";
+            return false;
+        }
+        demo_.compose();
+        for (const sScheduleEntry& entry : demo_.getSchedule()) {
+            if (FAILED(entry.effect->init(&d3d_))) {
+                *error = "an effect failed to initialise; see the log in the working directory";
+                return false;
+            }
+            effects_.push_back(entry.effect);
+        }
+        return true;
+    }
+
+    ~EffectBench() {
+        for (cEffect* effect : effects_) effect->release();
+        d3d_.release();
+        if (window_) DestroyWindow(window_);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    const std::vector<cEffect*>& effects() const { return effects_; }
+
+private:
+    HWND window_ = nullptr;
+    cLog log_;
+    cD3D d3d_;
+    cVelmorDemo demo_;
+    std::vector<cEffect*> effects_;
+};
+
+// Draws the span's frames of one effect; `afterFrame` runs after each.
+template <typename AfterFrame>
+void playSpan(cEffect& effect, AfterFrame afterFrame) {
+    const capture::FrameTiming timing(kFps);
+    const uint64_t frames = timing.firstFrameAtOrAfter(kSpanMs);
+    resetEffectStatics();
+    for (uint64_t k = 0; k < frames; ++k) {
+        effect.frame(static_cast<uint32_t>(timing.timeOf(k)));
+        afterFrame(k);
+    }
+}
+
+bool measureOpenGl(Results& results, std::string* error) {
+    d3d8::selectBackend(d3d8::Backend::OpenGL);
+    d3d8::setPresentPacing(false);
+    EffectBench bench;
+    if (!bench.open(error)) return false;
+    if (const GLubyte* renderer = glGetString(GL_RENDERER)) results.renderer = reinterpret_cast<const char*>(renderer);
+    for (size_t e = 0; e < bench.effects().size(); ++e) {
+        EffectFigures& figures = results.effects[e];
+        for (int run = 0; run < results.runs; ++run) {
+            uint64_t frames = 0;
+            const auto start = std::chrono::steady_clock::now();
+            playSpan(*bench.effects()[e], [&](uint64_t k) {
+                glFinish();
+                ++frames;
+                // Allocations are counted from the second second on.
+                if (k + 1 == kWarmUpFrames) counting_new::enabled = true;
+                if (k >= kWarmUpFrames) ++figures.steadyFrames;
+            });
+            counting_new::enabled = false;
+            figures.glFps.push_back(static_cast<double>(frames) / seconds(std::chrono::steady_clock::now() - start));
+        }
+        figures.steadyAllocations = static_cast<uint64_t>(counting_new::allocations.exchange(0));
+    }
+    return true;
+}
+
+bool measureEngineCpu(Results& results, std::string* error) {
+    d3d8::selectBackend(d3d8::Backend::Recording);
+    d3d8::recording::recorder().setQuiet(true);
+    EffectBench bench;
+    if (!bench.open(error)) return false;
+    for (size_t e = 0; e < bench.effects().size(); ++e) {
+        for (int run = 0; run < results.runs; ++run) {
+            uint64_t frames = 0;
+            const double start = threadCpuSeconds();
+            playSpan(*bench.effects()[e], [&](uint64_t) { ++frames; });
+            results.effects[e].cpuMicroseconds.push_back((threadCpuSeconds() - start) * 1e6 /
+                                                         static_cast<double>(frames));
+        }
+    }
+    d3d8::recording::recorder().setQuiet(false);
+    return true;
+}
+
+// In the probe process: the real demo up to its first frame, then the time.
+class FirstFrameListener final : public capture::SessionListener {
+public:
+    bool onFrame(uint64_t, const d3d8::FrameView&) override {
+        at = monotonicNanoseconds();
+        return false;
+    }
+    void onMusicStart(uint64_t, const std::string&) override {}
+    void onMessageBox(const std::string& caption, const std::string& text, const char*) override {
+        std::cerr << "bench: the demo showed a message box \"" << caption << "\": " << text << '\n';
+    }
+    uint64_t at = 0;
+};
+
+int runStartupProbe() {
+    FirstFrameListener listener;
+    capture::runDemoSession({kFps, 1, kCalendarTime}, listener);
+    if (listener.at == 0) return 1;
+    std::printf("%llu\n", static_cast<unsigned long long>(listener.at));
+    return 0;
+}
+
+// Starts this program as a probe in the working directory and returns the time
+// from just before it started to its first frame, in ms; negative on failure.
+double measureOneStartup() {
+    int out[2];
+    if (pipe(out) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    char self[] = "/proc/self/exe";
+    char probe[sizeof kStartupProbe];
+    std::memcpy(probe, kStartupProbe, sizeof kStartupProbe);
+    char* argv[] = {self, probe, nullptr};
+    pid_t pid = 0;
+    const uint64_t start = monotonicNanoseconds();
+    const int spawned = posix_spawn(&pid, self, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string text;
+    char buffer[64];
+    for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(got));
+    close(out[0]);
+    if (spawned != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const unsigned long long firstFrame = std::strtoull(text.c_str(), nullptr, 10);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || firstFrame <= start) return -1;
+    return static_cast<double>(firstFrame - start) / 1e6;
+}
+
+bool measureStartup(Results& results, std::string* error) {
+    for (int run = 0; run < results.runs; ++run) {
+        const double ms = measureOneStartup();
+        if (ms < 0) {
+            *error = "the start-up probe failed";
+            return false;
+        }
+        results.startupMs.push_back(ms);
+    }
+    return true;
+}
+
+void printTable(const Results& results, std::ostream& out) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-16s %10s %16s %14s\n", "effect", "GL fps", "CPU us/frame", "allocs/frame");
+    out << line;
+    for (const EffectFigures& e : results.effects) {
+        const double allocations =
+            e.steadyFrames ? static_cast<double>(e.steadyAllocations) / static_cast<double>(e.steadyFrames) : 0;
+        std::snprintf(line, sizeof line, "%-16s %10.1f %16.1f %14.2f\n", e.name.c_str(), median(e.glFps),
+                      median(e.cpuMicroseconds), allocations);
+        out << line;
+    }
+    std::snprintf(line, sizeof line, "start-up to first frame: %.0f ms\n", median(results.startupMs));
+    out << line;
+    out << "medians of " << results.runs << " runs; " << kWidth << "x" << kHeight << ", the first " << kSpanMs / 1000
+        << " s of each effect at " << kFps << " fps; renderer: " << results.renderer << '\n';
+}
+
+std::string jsonNumbers(const std::vector<double>& values) {
+    std::ostringstream text;
+    text << '[';
+    for (size_t i = 0; i < values.size(); ++i) text << (i ? ", " : "") << values[i];
+    return text.str() + ']';
+}
+
+std::string jsonString(const std::string& value) {
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) >= 0x20) out += c;
+    }
+    return out + '"';
+}
+
+bool writeJson(const Results& results, const std::string& path) {
+    std::ofstream file(path, std::ios::trunc);
+    file << "{\n  \"settings\": {\"width\": " << kWidth << ", \"height\": " << kHeight << ", \"fps\": " << kFps
+         << ", \"span_ms\": " << kSpanMs << ", \"runs\": " << results.runs
+         << ", \"renderer\": " << jsonString(results.renderer) << "},\n  \"effects\": [\n";
+    for (size_t i = 0; i < results.effects.size(); ++i) {
+        const EffectFigures& e = results.effects[i];
+        const double allocations =
+            e.steadyFrames ? static_cast<double>(e.steadyAllocations) / static_cast<double>(e.steadyFrames) : 0;
+        file << "    {\"name\": " << jsonString(e.name) << ", \"gl_fps\": " << median(e.glFps)
+             << ", \"gl_fps_runs\": " << jsonNumbers(e.glFps)
+             << ", \"cpu_us_per_frame\": " << median(e.cpuMicroseconds)
+             << ", \"cpu_us_per_frame_runs\": " << jsonNumbers(e.cpuMicroseconds)
+             << ", \"allocations_per_frame\": " << allocations << "}" << (i + 1 < results.effects.size() ? "," : "")
+             << '\n';
+    }
+    file << "  ],\n  \"startup_ms\": " << median(results.startupMs)
+         << ",\n  \"startup_ms_runs\": " << jsonNumbers(results.startupMs) << "\n}\n";
+    file.close();
+    return static_cast<bool>(file);
+}
+
+void usage(std::ostream& out) {
+    out << "usage: bench [--runs N] [--json PATH] [--data DIR]\n"
+           "  --runs N     runs of every measurement; the medians are shown (default 5)\n"
+           "  --json PATH  also write the figures, with every run, as JSON\n"
+           "  --data DIR   the directory holding the demo's Data/ (default: the current one)\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], kStartupProbe) == 0) return runStartupProbe();
+
+    Results results;
+    results.runs = 5;
+    std::string jsonPath;
+    std::string dataDir = ".";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "-h" || arg == "--help") {
+            usage(std::cout);
+            return 0;
+        } else if (arg == "--runs" && hasValue) {
+            results.runs = std::atoi(argv[++i]);
+            if (results.runs < 1 || results.runs > 100) {
+                std::cerr << "bench: --runs takes 1 to 100\n";
+                return 2;
+            }
+        } else if (arg == "--json" && hasValue) {
+            jsonPath = argv[++i];
+        } else if (arg == "--data" && hasValue) {
+            dataDir = argv[++i];
+        } else {
+            std::cerr << "bench: bad argument '" << arg << "'\n";
+            usage(std::cerr);
+            return 2;
+        }
+    }
+
+    std::string error;
+    if (!capture::ensureDemoData(dataDir, &std::cerr, &error)) {
+        std::cerr << "bench: " << error << '\n';
+        return 1;
+    }
+    auto workDir = capture::DemoWorkDir::create(dataDir, kWidth, kHeight, &error);
+    if (!workDir) {
+        std::cerr << "bench: " << error << '\n';
+        return 1;
+    }
+    capture::ScopedWorkingDirectory inWorkDir(workDir->path());
+
+    // Offscreen, silent, unpaced, and the same random numbers on every run.
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    sound::setDeviceSuppressed(true);
+    crt::setCalendarSource([] { return kCalendarTime; });
+    win32::setMessageBoxAnswerer([](HWND, const char* text, const char* caption, UINT type) {
+        std::cerr << "bench: message box \"" << caption << "\": " << text << '\n';
+        return win32::messageBoxClosedAnswer(type);
+    });
+    for (const char* name : kEffectNames) results.effects.push_back(EffectFigures{name, {}, {}, 0, 0});
+
+    std::cerr << "bench: start-up..." << std::endl;
+    bool ok = measureStartup(results, &error);
+    if (ok) std::cerr << "bench: OpenGL frames..." << std::endl;
+    ok = ok && measureOpenGl(results, &error);
+    if (ok) std::cerr << "bench: engine CPU time..." << std::endl;
+    ok = ok && measureEngineCpu(results, &error);
+    if (!ok) {
+        workDir->keep();
+        std::cerr << "bench: " << error << " (working directory kept: " << workDir->path().string() << ")\n";
+        return 1;
+    }
+
+    printTable(results, std::cout);
+    if (!jsonPath.empty()) {
+        // Relative to where bench was started, not to its working directory.
+        const std::string path = jsonPath[0] == '/' ? jsonPath : (inWorkDir.previous() / jsonPath).string();
+        if (!writeJson(results, path)) {
+            std::cerr << "bench: cannot write " << path << '\n';
+            return 1;
+        }
+    }
+    return 0;
+}
