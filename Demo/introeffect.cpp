@@ -44,6 +44,14 @@ HRESULT cIntroEffect::init(cD3D* d3d) {
     return S_OK;
 }
 
+// The inherited release reaches only the grain picture shown last (the one in the
+// grain quad's slot); the other two were loaded here and are released here, so no
+// texture outlives the device.
+bool cIntroEffect::release() {
+    for (cTexture& texture : m_grainTextures) texture.release();
+    return cEffect::release();
+}
+
 void cIntroEffect::fadeOut(cQuad& quad, float elapsed, float duration) {
     quad.setColor(whiteMinusAlpha(static_cast<int64_t>(std::trunc(elapsed / duration * 255))));
 }

@@ -9,6 +9,7 @@
 class cIntroEffect : public cEffect {
 public:
     HRESULT init(cD3D* d3d) override;
+    bool release() override;
     bool frame(uint32_t ms) override;
 
 private:

@@ -51,6 +51,11 @@ cConfigEntry* cConfigFile::findEntry(const std::string& key) {
 bool cConfigFile::load(const std::string& fileName) {
     std::ifstream in(crt::hostPath(fileName));
     if (!in.is_open()) return false;
+    // A directory opens here as if it were a file, but every read of it fails.
+    // Windows refuses to open it at all, so a file that cannot be read counts as
+    // one that could not be opened (and the caller warns), not as an empty one.
+    in.peek();
+    if (in.bad()) return false;
 
     for (;;) {
         std::string word;
@@ -77,7 +82,11 @@ bool cConfigFile::save(const std::string& fileName) {
     return true;
 }
 
-cD3DConfig::cD3DConfig() : reswidth("reswidth"), resheight("resheight"), fullscreen("fullscreen") {
+// The settings start at the application's default mode: a key whose value fails
+// to read is still marked read and keeps this value, which must be a usable size
+// (a zero would shrink the window to a single pixel).
+cD3DConfig::cD3DConfig()
+    : reswidth("reswidth", kDefaultWidth), resheight("resheight", kDefaultHeight), fullscreen("fullscreen", false) {
     setHeader("Zorbin Engine: Direct3D Config file");
     addEntry(&reswidth);
     addEntry(&resheight);

@@ -77,6 +77,11 @@ private:
 // The display settings: "Data\Config\direct3d.cfg".
 class cD3DConfig : public cConfigFile {
 public:
+    // The size the settings hold until a value is read: the application's
+    // default display mode.
+    static constexpr int kDefaultWidth = 640;
+    static constexpr int kDefaultHeight = 480;
+
     cD3DConfig();
 
     cConfigInt reswidth;

@@ -5,7 +5,9 @@
 //
 // Model files come from outside: every count is checked against what the file
 // really holds, and a file that ends before its last joint record is rejected.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "model.h"
@@ -57,9 +59,19 @@ void floatsAt(const uint8_t* p, float* out, int count) {
 // Reads exactly `bytes` bytes, or reports that the file ended first.
 class cRecordReader {
 public:
-    explicit cRecordReader(std::FILE* file) : m_file(file) {}
+    explicit cRecordReader(std::FILE* file) : m_file(file), m_remaining(bytesLeftIn(file)) {}
 
-    bool read(uint8_t* out, size_t bytes) { return std::fread(out, 1, bytes, m_file) == bytes; }
+    bool read(uint8_t* out, size_t bytes) {
+        const size_t got = std::fread(out, 1, bytes, m_file);
+        m_remaining -= std::min(got, m_remaining);
+        return got == bytes;
+    }
+
+    // Whether the rest of the file can hold `count` records of at least
+    // `recordBytes` bytes each. Checked before a section's array is sized, so a
+    // count the file cannot back (65535 materials in a file of a few bytes)
+    // allocates nothing.
+    bool holds(size_t count, size_t recordBytes) const { return count <= m_remaining / recordBytes; }
 
     bool readU16(uint16_t& value) {
         uint8_t bytes[2];
@@ -69,12 +81,23 @@ public:
     }
 
 private:
+    // The bytes from the stream's position to its end; unlimited when the
+    // stream cannot tell (then only reading finds where it ends).
+    static size_t bytesLeftIn(std::FILE* file) {
+        const long here = std::ftell(file);
+        if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return SIZE_MAX;
+        const long end = std::ftell(file);
+        if (std::fseek(file, here, SEEK_SET) != 0) return 0;  // cannot go back: nothing readable
+        return end >= here ? static_cast<size_t>(end - here) : 0;
+    }
+
     std::FILE* m_file;
+    size_t m_remaining;
 };
 
 bool readVertices(cRecordReader& in, sMS3DData& data) {
     uint16_t count;
-    if (!in.readU16(count)) return false;
+    if (!in.readU16(count) || !in.holds(count, kVertexBytes)) return false;
     // Zero-filled first, so no field is ever left undefined.
     data.vertices.assign(count, sMS3DVertex{});
     uint8_t record[kVertexBytes];
@@ -92,7 +115,7 @@ bool readVertices(cRecordReader& in, sMS3DData& data) {
 
 bool readTriangles(cRecordReader& in, sMS3DData& data) {
     uint16_t count;
-    if (!in.readU16(count)) return false;
+    if (!in.readU16(count) || !in.holds(count, kTriangleBytes)) return false;
     data.triangles.resize(count);
     uint8_t record[kTriangleBytes];
     for (sMS3DTriangle& t : data.triangles) {
@@ -110,7 +133,8 @@ bool readTriangles(cRecordReader& in, sMS3DData& data) {
 
 bool readGroups(cRecordReader& in, sMS3DData& data) {
     uint16_t count;
-    if (!in.readU16(count)) return false;
+    // A group is its head, its triangle list and a material byte.
+    if (!in.readU16(count) || !in.holds(count, kGroupHeadBytes + 1)) return false;
     data.groups.resize(count);
     uint8_t head[kGroupHeadBytes];
     for (sMS3DGroup& g : data.groups) {
@@ -118,6 +142,7 @@ bool readGroups(cRecordReader& in, sMS3DData& data) {
         g.flags = head[0];
         std::memcpy(g.name, head + 1, sizeof g.name);
         g.numTriangles = u16At(head + 33);
+        if (!in.holds(g.numTriangles, 2)) return false;
         g.triangleIndices.resize(g.numTriangles);
         for (uint16_t& index : g.triangleIndices) {
             if (!in.readU16(index)) return false;
@@ -131,7 +156,7 @@ bool readGroups(cRecordReader& in, sMS3DData& data) {
 
 bool readMaterials(cRecordReader& in, sMS3DData& data) {
     uint16_t count;
-    if (!in.readU16(count)) return false;
+    if (!in.readU16(count) || !in.holds(count, kMaterialBytes)) return false;
     data.materials.resize(count);
     uint8_t record[kMaterialBytes];
     for (sMS3DMaterial& m : data.materials) {
@@ -160,6 +185,7 @@ bool readAnimation(cRecordReader& in, sMS3DData& data) {
 }
 
 bool readKeyframes(cRecordReader& in, std::vector<sMS3DKeyframe>& keys, uint16_t count) {
+    if (!in.holds(count, kKeyframeBytes)) return false;
     keys.resize(count);
     uint8_t record[kKeyframeBytes];
     for (sMS3DKeyframe& key : keys) {
@@ -172,7 +198,7 @@ bool readKeyframes(cRecordReader& in, std::vector<sMS3DKeyframe>& keys, uint16_t
 
 bool readJoints(cRecordReader& in, sMS3DData& data) {
     uint16_t count;
-    if (!in.readU16(count)) return false;
+    if (!in.readU16(count) || !in.holds(count, kJointHeadBytes)) return false;
     data.joints.resize(count);
     uint8_t head[kJointHeadBytes];
     for (sMS3DJoint& j : data.joints) {

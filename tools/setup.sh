@@ -15,6 +15,11 @@ packages=(
   ffmpeg
   # tests: a virtual X server, key presses, screenshots
   xvfb xauth xdotool x11-apps python3
+  # the core X fonts, without which SDL cannot show a message box under Xvfb
+  xfonts-base
+  # fuzzing (tools/fuzz): clang with libFuzzer and the sanitizer runtimes, and
+  # llvm-symbolizer for readable stack traces in its reports
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -55,6 +55,19 @@ TEST_F(ConfigTest, BadValueMarksReadKeepsValueAndStopsReading) {
     EXPECT_FALSE(other.resheight.wasRead());
 }
 
+TEST_F(ConfigTest, AFailedValueLeavesTheDefaultModeNotAZeroSide) {
+    EXPECT_TRUE(load("resheight = 600"));
+    EXPECT_TRUE(config.resheight.wasRead());
+    EXPECT_EQ(config.resheight.getValue(), 480);
+
+    cD3DConfig other;
+    writeFile("other.cfg", "resheight 300 reswidth");
+    EXPECT_TRUE(other.load("other.cfg"));
+    EXPECT_TRUE(other.reswidth.wasRead());
+    EXPECT_EQ(other.reswidth.getValue(), 640);
+    EXPECT_EQ(other.resheight.getValue(), 300);
+}
+
 TEST_F(ConfigTest, LastValueWithoutLineFeedAndJoinedWords) {
     EXPECT_TRUE(load("reswidth=800 fullscreen 1"));
     EXPECT_FALSE(config.reswidth.wasRead()) << "'reswidth=800' is no key";

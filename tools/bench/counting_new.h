@@ -1,6 +1,7 @@
 // Replaces the global allocation functions of a program so that heap
-// allocations made through operator new can be counted (the benchmarks and the
-// tests that no frame allocates). Include it in exactly one source file of a
+// allocations made through operator new can be counted and the largest request
+// seen (the benchmarks, the tests that no frame allocates and that no reader
+// sizes memory from a count the file cannot back). Include it in exactly one source file of a
 // program.
 //
 // Every replaceable form that the program (or a library it loads) may pair is
@@ -21,9 +22,17 @@
 namespace counting_new {
 inline std::atomic<bool> enabled{false};
 inline std::atomic<long> allocations{0};
+inline std::atomic<std::size_t> largest{0};
+
+inline void noteRequest(std::size_t size) noexcept {
+    ++allocations;
+    std::size_t seen = largest.load();
+    while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+    }
+}
 
 inline void* allocate(std::size_t size) noexcept {
-    if (enabled) ++allocations;
+    if (enabled) noteRequest(size);
     return std::malloc(size ? size : 1);
 }
 
