@@ -1,7 +1,7 @@
 // Fault injection over every device call the engine checks: the whole demo runs on
 // the recording device, each checked call site found by discovery (fault_sweep.h)
 // is made to fail once and from there on, with the user answering Yes and No to
-// the error box, and every run must log the failure as the Parts word it, show
+// the error box, and every run must log the failure in the engine's own words, show
 // the box, go on or quit as the answer says, shut down in order, close the log and
 // leave no device object alive.
 #include <filesystem>
@@ -24,7 +24,7 @@ const char kQuestion[] = "\nDo you want to continue running the application?";
 const char kLogEnd[] = "<br><b>End of log</b></font></html>";
 
 // ---------------------------------------------------------------------------
-// What the Parts say a failing call writes
+// What a failing call writes to the log
 
 struct Expected {
     std::string level;
@@ -51,7 +51,7 @@ std::optional<std::string> checkedRenderState(const std::string& shape) {
     return "IDirect3DDevice8::SetRenderState(" + found->second + ")";
 }
 
-// The message the Parts give for a failure of this call, if they name one.
+// The message the engine writes for a failure of this call, if it has one.
 std::optional<Expected> partsMessage(const std::string& method, const std::string& shape) {
     if (method == "Direct3DCreate8") return Expected{"Fatal error", "Failed to create D3D8 Object."};
     if (method == "GetAdapterDisplayMode" || method == "CreateDevice") {
@@ -189,7 +189,7 @@ void checkFailureRun(const Site& site, const Mode& mode, const RunResult& run) {
     // decides (some go on without the object). Once running, Yes lets the demo go
     // on to its last frame and No ends the loop after the frame in which the box
     // was answered. The intro alone reports a failed Present through its frame's
-    // result (Part 6.1), which quits whatever the answer.
+    // result, which quits whatever the answer.
     if (site.place.phase == Phase::Device) {
         EXPECT_EQ(run.exitCode, -1);
     }
@@ -219,9 +219,9 @@ TEST_P(FaultSweepAt, EveryCheckedCallLogsAsThePartsSayAndEndsInOrder) {
     ASSERT_EQ(found.error, "");
     expectOrderlyEnd(found.baseline);
 
-    // Discovery must at least find the checks the Parts give every such place: the
+    // Discovery must at least find the checks the engine makes at every such place: the
     // device wrapper's, every scene's frame calls, resource creation, and the drop
-    // effect's light and materials (Parts 3.2, 2.2, 3.4, 3.5, 5.4, 6.3).
+    // effect's light and materials.
     std::set<std::string> methods;
     for (const Site& site : found.checked) methods.insert(site.method);
     std::set<std::string> required;
@@ -248,7 +248,7 @@ TEST_P(FaultSweepAt, EveryCheckedCallLogsAsThePartsSayAndEndsInOrder) {
         const std::optional<Expected> expected = partsMessage(site.method, site.shape);
         if (!expected) {
             ADD_FAILURE() << "its failure is logged as '" << site.failure.text
-                          << "', but the Parts name no check of this call";
+                          << "', but the engine is not known to check this call";
         } else {
             EXPECT_TRUE(matches(*expected, site.failure))
                 << "logged " << site.failure.level << " '" << site.failure.text << "', expected "
