@@ -22,9 +22,10 @@ fail() {
   exit 1
 }
 
-# The window appears at once, with the title the demo gives it.
+# The window appears at once, with the title the demo gives it (within 30 s: a
+# loaded machine with software OpenGL can be slow to map it).
 window=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   window=$(xdotool search --name "Velmors Demo - Release version" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
   kill -0 "$pid" 2>/dev/null || fail "the demo exited before its window appeared"
   sleep 0.1
