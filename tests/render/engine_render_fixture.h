@@ -13,6 +13,7 @@
 #include "crt.h"
 #include "d3d.h"
 #include "d3d8_backend.h"
+#include "message_box_hooks.h"
 #include "windows.h"
 
 namespace testing_support {

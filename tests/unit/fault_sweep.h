@@ -45,6 +45,7 @@
 #include "crt.h"
 #include "d3d8.h"
 #include "light.h"
+#include "message_box_hooks.h"
 #include "node.h"
 #include "recording/recording.h"
 #include "velmordemo.h"

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "message_box_hooks.h"
 #include "win32_sdl.h"
 #include "windows.h"
 

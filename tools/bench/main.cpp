@@ -41,6 +41,7 @@
 #include "demo_session.h"
 #include "frame_timing.h"
 #include "log.h"
+#include "message_box_hooks.h"
 #include "recording/recording.h"
 #include "sound_hooks.h"
 #include "velmordemo.h"

@@ -30,6 +30,7 @@
 #include "demo_data.h"
 #include "dropeffect.h"
 #include "log.h"
+#include "message_box_hooks.h"
 #include "model.h"
 #include "recording/recording.h"
 #include "velmoreffect.h"

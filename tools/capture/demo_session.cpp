@@ -5,6 +5,7 @@
 
 #include "crt.h"
 #include "frame_timing.h"
+#include "message_box_hooks.h"
 #include "sound_hooks.h"
 #include "velmordemo.h"
 #include "windows.h"

@@ -8,6 +8,7 @@
 
 #include "d3d.h"
 #include "d3d8_backend.h"
+#include "message_box_hooks.h"
 #include "recording/recording.h"
 #include "windows.h"
 

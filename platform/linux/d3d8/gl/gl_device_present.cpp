@@ -4,7 +4,7 @@
 #include <cmath>
 #include <thread>
 
-#include "d3d8_hooks.h"
+#include "present_hooks.h"
 #include "gl_device.h"
 #include "win32_sdl.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "d3d8_hooks.h"
+#include "present_hooks.h"
 #include "gl_resources.h"
 #include "win32_sdl.h"
 

@@ -14,9 +14,9 @@ namespace sound {
 using StartObserver = std::function<void(const std::string& modulePath)>;
 void setStartObserver(StartObserver observer);
 
-// While set, FSOUND_Init opens no audio device (and does not start SDL's audio)
-// but still succeeds: songs load and "play" without a sound, and the start
-// observer is told as usual. Takes effect at the next FSOUND_Init.
+// While set, FSOUND_Init opens no audio device but still succeeds: songs load and
+// "play" without a sound, and the start observer is told as usual. Takes effect
+// at the next FSOUND_Init.
 void setDeviceSuppressed(bool suppressed);
 bool deviceSuppressed();
 

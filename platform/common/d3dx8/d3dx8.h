@@ -92,13 +92,6 @@ struct D3DXIMAGE_INFO {
     D3DXIMAGE_FILEFORMAT ImageFileFormat;
 };
 
-struct PALETTEENTRY {
-    BYTE peRed;
-    BYTE peGreen;
-    BYTE peBlue;
-    BYTE peFlags;
-};
-
 // Creates a texture on the device from a JPEG, PNG or BMP file. The file name is
 // a program path ('\' separators are mapped to the host's). A missing, unreadable
 // or corrupt file returns a negative result, sets *ppTexture to null and leaks

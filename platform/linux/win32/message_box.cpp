@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "message_box_hooks.h"
 #include "win32_internal.h"
 #include "win32_sdl.h"
 #include "windows.h"
@@ -22,19 +23,18 @@ struct ButtonSet {
     int count;
     int ids[kMaxButtons];
     const char* labels[kMaxButtons];
-    int closedAnswer;  // what closing the box (or Escape) answers
 };
 
 ButtonSet buttonsFor(UINT type) {
     switch (type & MB_TYPEMASK) {
         case MB_OKCANCEL:
-            return {2, {IDOK, IDCANCEL, 0}, {"OK", "Cancel", nullptr}, IDCANCEL};
+            return {2, {IDOK, IDCANCEL, 0}, {"OK", "Cancel", nullptr}};
         case MB_YESNOCANCEL:
-            return {3, {IDYES, IDNO, IDCANCEL}, {"Yes", "No", "Cancel"}, IDCANCEL};
+            return {3, {IDYES, IDNO, IDCANCEL}, {"Yes", "No", "Cancel"}};
         case MB_YESNO:
-            return {2, {IDYES, IDNO, 0}, {"Yes", "No", nullptr}, IDNO};
+            return {2, {IDYES, IDNO, 0}, {"Yes", "No", nullptr}};
         default:
-            return {1, {IDOK, 0, 0}, {"OK", nullptr, nullptr}, IDOK};
+            return {1, {IDOK, 0, 0}, {"OK", nullptr, nullptr}};
     }
 }
 
@@ -79,12 +79,13 @@ bool hasDisplay() {
 bool showSdlBox(HWND owner, const char* text, const char* caption, UINT type, int* answer) {
     const ButtonSet set = buttonsFor(type);
     const int defaultIndex = defaultButtonIndex(type, set.count);
+    const int closedAnswer = win32::messageBoxClosedAnswer(type);
     SDL_MessageBoxButtonData buttons[kMaxButtons]{};
     for (int i = 0; i < set.count; ++i) {
         buttons[i].buttonid = set.ids[i];
         buttons[i].text = set.labels[i];
         if (i == defaultIndex) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-        if (set.ids[i] == set.closedAnswer) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        if (set.ids[i] == closedAnswer) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
     }
     SDL_MessageBoxData box{};
     box.flags = sdlIconFlags(type) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
@@ -99,20 +100,21 @@ bool showSdlBox(HWND owner, const char* text, const char* caption, UINT type, in
         return false;
     }
     // -1: closed without a button.
-    *answer = pressed < 0 ? set.closedAnswer : pressed;
+    *answer = pressed < 0 ? closedAnswer : pressed;
     return true;
 }
 
 int writeToStderr(const char* text, const char* caption, UINT type) {
     const ButtonSet set = buttonsFor(type);
+    const int closedAnswer = win32::messageBoxClosedAnswer(type);
     std::string buttons;
     for (int i = 0; i < set.count; ++i) {
         buttons += std::string(i ? " [" : "[") + set.labels[i] + "]";
     }
     std::fprintf(stderr, "[message box] %s\n%s\n%s -> %s (no box could be shown: answered as if closed)\n",
-                 caption, text, buttons.c_str(), win32::messageBoxAnswerName(set.closedAnswer));
+                 caption, text, buttons.c_str(), win32::messageBoxAnswerName(closedAnswer));
     std::fflush(stderr);
-    return set.closedAnswer;
+    return closedAnswer;
 }
 
 win32::MessageBoxAnswerer& answerer() {
@@ -140,18 +142,3 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     return writeToStderr(text, caption, uType);
 }
 
-namespace win32 {
-
-int messageBoxClosedAnswer(UINT type) { return buttonsFor(type).closedAnswer; }
-
-const char* messageBoxAnswerName(int answer) {
-    switch (answer) {
-        case IDOK: return "OK";
-        case IDCANCEL: return "Cancel";
-        case IDYES: return "Yes";
-        case IDNO: return "No";
-        default: return "?";
-    }
-}
-
-}  // namespace win32

@@ -1,7 +1,6 @@
 #include "d3d8.h"
 
 #include "d3d8_backend.h"
-#include "d3d8_hooks.h"
 #include "gl/gl_direct3d.h"
 #include "recording/recording.h"
 
@@ -9,19 +8,11 @@ namespace d3d8 {
 namespace {
 
 Backend g_backend = Backend::OpenGL;
-PresentObserver g_presentObserver;
-bool g_presentPacing = true;
 
 }  // namespace
 
 void selectBackend(Backend backend) { g_backend = backend; }
 Backend selectedBackend() { return g_backend; }
-
-void setPresentObserver(PresentObserver observer) { g_presentObserver = std::move(observer); }
-const PresentObserver& presentObserver() { return g_presentObserver; }
-
-void setPresentPacing(bool paced) { g_presentPacing = paced; }
-bool presentPacing() { return g_presentPacing; }
 
 }  // namespace d3d8
 

@@ -2,10 +2,10 @@
 // interface that the program calls, with the documented names, arguments and
 // results (TRUE or FALSE as a signed char).
 //
-// Here a song is a tracker module read with libopenmpt and played through an SDL
-// audio device; it loops forever once played. When the sound system could not
-// start, or a song could not be loaded, every call is still safe to make and the
-// program simply runs without music.
+// Here a song is a tracker module read with libopenmpt and played through the
+// port's audio output; it loops forever once played. When the sound system could
+// not start, or a song could not be loaded, every call is still safe to make and
+// the program simply runs without music.
 #pragma once
 
 #ifdef __cplusplus

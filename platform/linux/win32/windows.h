@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #define WINAPI
 #define CALLBACK
@@ -89,6 +88,13 @@ struct MSG {
     POINT pt;
 };
 typedef MSG* LPMSG;
+
+struct PALETTEENTRY {
+    BYTE peRed;
+    BYTE peGreen;
+    BYTE peBlue;
+    BYTE peFlags;
+};
 
 struct PAINTSTRUCT {
     HDC hdc;
@@ -280,21 +286,3 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
 
 // Message boxes
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-
-// Hooks for tests and tools. Nothing in the program itself calls these.
-namespace win32 {
-
-// Answers message boxes instead of showing them. Receives the box's text, caption
-// and style and returns IDOK, IDYES, IDNO or IDCANCEL. An empty function restores
-// the normal behaviour: a real box where there is a display, otherwise the box is
-// written to stderr and answered as if it had been closed.
-using MessageBoxAnswerer = std::function<int(HWND owner, const char* text, const char* caption, UINT type)>;
-void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
-
-// What closing a box of this style answers (Cancel where there is a Cancel
-// button, No for Yes/No, OK for OK), and an answer's button label ("OK",
-// "Cancel", "Yes", "No"; "?" for anything else). For answerers that print.
-int messageBoxClosedAnswer(UINT type);
-const char* messageBoxAnswerName(int answer);
-
-}  // namespace win32

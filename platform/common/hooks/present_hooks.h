@@ -1,20 +1,11 @@
-// Hooks that tests and tools use to choose and observe the Direct3D 8 back end.
-// The program itself never calls these: it only calls Direct3DCreate8.
+// Hooks on Present that tools and tests use on every port: the finished frame,
+// and whether Present waits for the display. The program itself never calls these.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
 namespace d3d8 {
-
-enum class Backend {
-    OpenGL,     // the real device: OpenGL 3.3 core in an SDL2 window (the default)
-    Recording,  // records every call; for unit tests
-};
-
-// Chooses what the next Direct3DCreate8 returns.
-void selectBackend(Backend backend);
-Backend selectedBackend();
 
 // A finished frame, as Present is about to show it: top-down rows of 32-bit
 // pixels in D3DCOLOR layout (0xAARRGGBB), `pitch` bytes apart.
@@ -25,7 +16,7 @@ struct FrameView {
     int pitch;
 };
 
-// Called by the OpenGL back end's Present with the back buffer before it is shown.
+// Called by the device's Present with the back buffer before it is shown.
 // An empty function removes the observer.
 using PresentObserver = std::function<void(const FrameView& frame)>;
 void setPresentObserver(PresentObserver observer);
@@ -33,5 +24,9 @@ void setPresentObserver(PresentObserver observer);
 // Whether Present waits for the display's refresh (on by default). Capture and
 // benchmarks run with a virtual clock and turn it off.
 void setPresentPacing(bool paced);
+
+// What the ports' Present reads of the two settings above.
+const PresentObserver& presentObserver();
+bool presentPacing();
 
 }  // namespace d3d8

@@ -1,24 +1,22 @@
-// FSOUND/FMUSIC over libopenmpt and SDL audio.
+// FSOUND/FMUSIC over libopenmpt, played through the port's audio output.
 //
-// One sound system per process, as in the original API. The audio device pulls
-// sound through a callback on SDL's audio thread; the callback reads the playing
-// module, so the main thread changes which module plays (or frees it) only while
-// it holds SDL's device lock, which SDL documents as keeping the callback from
-// running.
+// One sound system per process, as in the original API. The output pulls sound
+// on a thread of its own and reads the playing module there, so the main thread
+// changes which module plays (or frees it) only while it holds the mixing lock.
 #include "fmod.h"
-
-#include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <libopenmpt/libopenmpt.hpp>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
 #include "crt.h"
 #include "sound_hooks.h"
+#include "sound_output.h"
 
 struct FMUSIC_MODULE {
     std::string path;  // host path, for the start observer
@@ -31,64 +29,39 @@ constexpr signed char kTrue = 1;
 constexpr signed char kFalse = 0;
 constexpr int kLowestRate = 8000;      // the range libopenmpt renders
 constexpr int kHighestRate = 192000;
-constexpr Uint16 kBufferFrames = 2048;  // about 46 ms at 44100 Hz
-constexpr int kFrameBytes = 2 * static_cast<int>(sizeof(int16_t));
+constexpr size_t kFrameSamples = 2;  // interleaved stereo
 
 struct SoundSystem {
     bool running = false;
-    SDL_AudioDeviceID device = 0;  // 0 while running without a device (suppressed)
+    bool outputOpen = false;  // false while running without a device (suppressed)
     int rate = 0;
-    FMUSIC_MODULE* playing = nullptr;  // read by the callback; changed under the device lock
+    FMUSIC_MODULE* playing = nullptr;  // read by the output's thread; changed under g_mixing
 };
 
 SoundSystem g_sound;
+std::mutex g_mixing;
 sound::StartObserver g_startObserver;
 bool g_deviceSuppressed = false;
 
-// SDL's audio thread: fills `stream` with the playing module, or silence.
-void SDLCALL mixCallback(void* userdata, Uint8* stream, int length) {
-    auto* system = static_cast<SoundSystem*>(userdata);
-    const size_t frames = static_cast<size_t>(length / kFrameBytes);
+// The output's thread: fills `buffer` with the playing module, or silence.
+void mix(int16_t* buffer, size_t frames) {
     size_t rendered = 0;
-    if (system->playing) {
+    std::lock_guard<std::mutex> lock(g_mixing);
+    if (g_sound.playing) {
         try {
-            rendered = system->playing->module->read_interleaved_stereo(system->rate, frames,
-                                                                        reinterpret_cast<int16_t*>(stream));
+            rendered = g_sound.playing->module->read_interleaved_stereo(g_sound.rate, frames, buffer);
         } catch (const std::exception&) {
-            rendered = 0;  // nothing may escape into SDL's thread; play silence instead
+            rendered = 0;  // nothing may escape into the output's thread; play silence instead
         }
     }
-    const size_t done = rendered * kFrameBytes;
-    std::memset(stream + done, 0, static_cast<size_t>(length) - done);
+    std::memset(buffer + rendered * kFrameSamples, 0, (frames - rendered) * kFrameSamples * sizeof(int16_t));
 }
 
-// Runs `change` while the callback cannot run.
+// Runs `change` while the output's thread cannot mix.
 template <typename Change>
-void withDeviceLocked(Change change) {
-    if (g_sound.device) SDL_LockAudioDevice(g_sound.device);
+void withMixingLocked(Change change) {
+    std::lock_guard<std::mutex> lock(g_mixing);
     change();
-    if (g_sound.device) SDL_UnlockAudioDevice(g_sound.device);
-}
-
-bool openDevice(int rate) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    SDL_AudioSpec wanted;
-    SDL_zero(wanted);
-    wanted.freq = rate;
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = 2;
-    wanted.samples = kBufferFrames;
-    wanted.callback = mixCallback;
-    wanted.userdata = &g_sound;
-    // No allowed changes: SDL converts to whatever the hardware takes, so the
-    // module is always rendered at the rate asked for.
-    g_sound.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-    if (g_sound.device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    SDL_PauseAudioDevice(g_sound.device, 0);  // silence until a song plays
-    return true;
 }
 
 // The whole file, read with stdio (a directory or an unreadable file is simply a failure).
@@ -120,8 +93,14 @@ extern "C" {
 signed char FSOUND_Init(int mixrate, int /*maxsoftwarechannels*/, unsigned int /*flags*/) {
     FSOUND_Close();
     if (mixrate < kLowestRate || mixrate > kHighestRate) return kFalse;
-    if (!g_deviceSuppressed && !openDevice(mixrate)) return kFalse;
-    g_sound.rate = mixrate;
+    g_sound.rate = mixrate;  // before the output's first pull
+    if (!g_deviceSuppressed) {
+        if (!sound::output::open(mixrate, mix)) {
+            g_sound = SoundSystem{};
+            return kFalse;
+        }
+        g_sound.outputOpen = true;
+    }
     g_sound.running = true;
     return kTrue;
 }
@@ -144,7 +123,7 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
     if (!mod || !g_sound.running) return kFalse;
-    withDeviceLocked([mod] {
+    withMixingLocked([mod] {
         mod->module->set_position_order_row(0, 0);
         g_sound.playing = mod;
     });
@@ -154,17 +133,14 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
 
 signed char FMUSIC_FreeSong(FMUSIC_MODULE* mod) {
     if (!mod) return kFalse;
-    if (g_sound.playing == mod) withDeviceLocked([] { g_sound.playing = nullptr; });
+    if (g_sound.playing == mod) withMixingLocked([] { g_sound.playing = nullptr; });
     delete mod;
     return kTrue;
 }
 
 void FSOUND_Close(void) {
     if (!g_sound.running) return;
-    if (g_sound.device) {
-        SDL_CloseAudioDevice(g_sound.device);  // returns once the callback has stopped
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
+    if (g_sound.outputOpen) sound::output::close();  // returns once mixing has stopped
     g_sound = SoundSystem{};
 }
 
