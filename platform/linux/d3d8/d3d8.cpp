@@ -1,5 +1,7 @@
 #include "d3d8.h"
 
+#include <cstdlib>
+
 #include "d3d8_backend.h"
 #include "gl/gl_direct3d.h"
 #include "recording/recording.h"
@@ -13,6 +15,11 @@ Backend g_backend = Backend::OpenGL;
 
 void selectBackend(Backend backend) { g_backend = backend; }
 Backend selectedBackend() { return g_backend; }
+
+void useOffscreenDevice() {
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    selectBackend(Backend::OpenGL);
+}
 
 }  // namespace d3d8
 

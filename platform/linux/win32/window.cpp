@@ -443,6 +443,10 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int 
     return TRUE;
 }
 
+BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD /*dwStyle*/, BOOL /*bMenu*/, DWORD /*dwExStyle*/) {
+    return lpRect ? TRUE : FALSE;
+}
+
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
     HWND__* window = liveWindow(hWnd);
     if (!window || !lpPaint) return nullptr;

@@ -1,7 +1,8 @@
 // The demo, run by a tool rather than watched: the real cVelmorDemo through its
-// own run(), on an offscreen OpenGL device, with a virtual clock that moves only
-// when a frame has been presented, a fixed calendar time, no audio device and
-// message boxes answered without waiting. The tool sees every finished frame
+// own run(), on the port's device for unwatched frames (offscreen OpenGL on
+// Linux, a window of the real Direct3D 8 on Windows), with a virtual clock that
+// moves only when a frame has been presented, a fixed calendar time, no audio
+// device and message boxes answered without waiting. The tool sees every finished frame
 // and the moment the music starts, and decides when the demo stops.
 //
 // run() is used as it is: the session only installs the platform's hooks (clock
@@ -14,7 +15,7 @@
 #include <ctime>
 #include <string>
 
-#include "d3d8_backend.h"
+#include "present_hooks.h"
 
 namespace capture {
 
@@ -50,8 +51,9 @@ struct SessionResult {
 };
 
 // Runs the demo in the current working directory (which must hold its Data/).
-// Sets SDL_VIDEODRIVER to "offscreen" for this process. Every hook is put back
-// to its default before returning.
+// Readies the device for unwatched frames (d3d8::useOffscreenDevice, which on
+// Linux sets SDL_VIDEODRIVER to "offscreen" for this process). Every hook is put
+// back to its default before returning.
 SessionResult runDemoSession(const SessionSettings& settings, SessionListener& listener);
 
 }  // namespace capture

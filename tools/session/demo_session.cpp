@@ -1,6 +1,5 @@
 #include "demo_session.h"
 
-#include <cstdlib>
 #include <memory>
 
 #include "crt.h"
@@ -47,7 +46,6 @@ void resetHooks() {
 }  // namespace
 
 SessionResult runDemoSession(const SessionSettings& settings, SessionListener& listener) {
-    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
     const FrameTiming timing(settings.fps);
     crt::VirtualClock clock(0);
     SessionState state;
@@ -68,7 +66,7 @@ SessionResult runDemoSession(const SessionSettings& settings, SessionListener& l
         listener.onMessageBox(caption, text, win32::messageBoxAnswerName(answer));
         return answer;
     });
-    d3d8::selectBackend(d3d8::Backend::OpenGL);
+    d3d8::useOffscreenDevice();
     d3d8::setPresentPacing(false);
     d3d8::setPresentObserver([&](const d3d8::FrameView& frame) {
         state.passesSincePresent = 0;
