@@ -361,9 +361,7 @@ TEST_F(GlDeviceTest, PixelCentresSitOnIntegerCoordinatesAsInDirect3D) {
     // samples u = i/64, the edge between two texels, so bilinear filtering mixes
     // neighbours half and half; moving the quad by half a pixel up-left (the
     // usual Direct3D fix) lands every pixel on a texel centre. (GL's own
-    // convention gives the opposite.) The back end shifts by 63/64 of half a
-    // pixel so that edges through pixel centres still cover them: texel
-    // centres come out within 1/128 of a texel, hence the tolerance.
+    // convention gives the opposite.)
     IDirect3DTexture8* stripes = makeTexture(
         64, 64, D3DFMT_A8R8G8B8, [](UINT x, UINT) { return (x % 2) ? 0xFFFFFFFFu : 0xFF000000u; });
     device_->SetTexture(0, stripes);
@@ -384,6 +382,78 @@ TEST_F(GlDeviceTest, PixelCentresSitOnIntegerCoordinatesAsInDirect3D) {
     for (int x = 0; x < 64; ++x)
         EXPECT_NEAR(red(exact.at(x, 20)), (x % 2) ? 255 : 0, 3) << "x " << x;
     stripes->Release();
+}
+
+// Direct3D's top-left rule: a pixel centre exactly on an edge belongs to the
+// triangle when that edge is a top edge (horizontal, above the third vertex) or
+// a left edge (the triangle lies to its right). Points are in pixels, y down,
+// with pixel centres on integers.
+struct PixelPoint {
+    int x, y;
+};
+
+std::vector<bool> topLeftCoverage(PixelPoint a, PixelPoint b, PixelPoint c, int width, int height) {
+    const PixelPoint v[3] = {a, b, c};
+    const long long area = 1LL * (b.x - a.x) * (c.y - a.y) - 1LL * (b.y - a.y) * (c.x - a.x);
+    const int sign = area > 0 ? 1 : -1;  // makes the inside positive
+    std::vector<bool> covered(static_cast<size_t>(width) * height);
+    for (int py = 0; py < height; ++py) {
+        for (int px = 0; px < width; ++px) {
+            bool inside = true;
+            for (int i = 0; i < 3 && inside; ++i) {
+                const PixelPoint p = v[i], q = v[(i + 1) % 3], other = v[(i + 2) % 3];
+                const long long e = sign * (1LL * (q.x - p.x) * (py - p.y) - 1LL * (q.y - p.y) * (px - p.x));
+                const bool top = p.y == q.y && other.y > p.y;
+                const bool left = p.y != q.y && sign * (q.y - p.y) < 0;  // inside lies to the right
+                inside = e > 0 || (e == 0 && (top || left));
+            }
+            covered[static_cast<size_t>(py) * width + px] = inside;
+        }
+    }
+    return covered;
+}
+
+TEST_F(GlDeviceTest, EdgesThroughPixelCentresFollowTheTopLeftRule) {
+    // Triangles with corners on pixel centres and edges of many slopes, so that
+    // many centres lie exactly on an edge; each must cover exactly the pixels
+    // the rule gives, in either winding.
+    constexpr int kSide = 64;
+    auto clip = [](PixelPoint p) {
+        return std::array<float, 2>{2.0f * p.x / kSide - 1.0f, 1.0f - 2.0f * p.y / kSide};
+    };
+    const PixelPoint triangles[][3] = {
+        {{8, 8}, {40, 24}, {12, 50}},  {{32, 4}, {60, 60}, {4, 44}},   {{5, 10}, {59, 10}, {30, 37}},
+        {{30, 6}, {57, 33}, {3, 33}},  {{10, 10}, {50, 30}, {10, 50}}, {{2, 61}, {62, 1}, {62, 61}},
+        {{20, 3}, {23, 60}, {17, 45}}, {{6, 20}, {58, 27}, {31, 55}},
+    };
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const auto white = D3DCOLOR_XRGB(255, 255, 255);
+    for (const auto& t : triangles) {
+        for (bool reverse : {false, true}) {
+            const PixelPoint a = t[0], b = reverse ? t[2] : t[1], c = reverse ? t[1] : t[2];
+            std::array<gltest::ColorVertex, 3> vertices{};
+            const PixelPoint corners[3] = {a, b, c};
+            for (int i = 0; i < 3; ++i) {
+                const auto xy = clip(corners[i]);
+                vertices[i] = {xy[0], xy[1], 0.5f, white, 0.0f, 0.0f};
+            }
+            clear(0);
+            ASSERT_EQ(drawStrip(vertices, kColorFvf), D3D_OK);
+            const Frame frame = present();
+            const std::vector<bool> expected = topLeftCoverage(a, b, c, kSide, kSide);
+            int wrong = 0;
+            for (int y = 0; y < kSide; ++y) {
+                for (int x = 0; x < kSide; ++x) {
+                    const bool drawn = frame.at(x, y) == 0xFFFFFFFFu;
+                    if (drawn != expected[static_cast<size_t>(y) * kSide + x] && ++wrong <= 4) {
+                        ADD_FAILURE() << "pixel (" << x << ", " << y << ") of triangle (" << a.x << "," << a.y
+                                      << ") (" << b.x << "," << b.y << ") (" << c.x << "," << c.y << ") "
+                                      << (drawn ? "drawn" : "not drawn");
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST_F(GlDeviceTest, AddressModesWrapClampAndMirror) {

@@ -82,9 +82,9 @@ HRESULT Device::initialize() {
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     // FLAT shading takes the colour of a triangle's first vertex, as Direct3D does.
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-    // The back buffer is not flipped, so triangles keep their on-screen
-    // orientation: Direct3D's front faces (clockwise on screen) are GL_CW.
-    glFrontFace(GL_CW);
+    // The back buffer is stored top row first, which mirrors GL's view of it:
+    // Direct3D's front faces (clockwise on screen) are GL_CCW there.
+    glFrontFace(GL_CCW);
 
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
@@ -103,7 +103,6 @@ HRESULT Device::initialize() {
     if (!createBackBuffer()) return D3DERR_NOTAVAILABLE;
     try {
         frame_.resize(size_t{backBuffer_.width} * backBuffer_.height);
-        rowScratch_.resize(backBuffer_.width);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

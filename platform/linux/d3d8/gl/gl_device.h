@@ -20,9 +20,11 @@
 //  [ ] fog, stencil operations, vertex blending, clip planes: ignored (warned once)
 //
 // Choices where Direct3D's documentation leaves room:
-//  - positions move by 63/64 of half a pixel (not exactly half) so that pixel
-//    centres sit where Direct3D has them while edges through a centre still
-//    cover it; texel lookups land within 1/128 texel of Direct3D's
+//  - positions move by exactly half a pixel, so that Direct3D's pixel centres
+//    (integer window coordinates) are GL's, and the back buffer is stored top
+//    row first (the vertex shader turns y over; the present blit turns it back):
+//    rasterisers break ties at pixel centres with a top-left rule in the rows of
+//    their memory, which is then Direct3D's top-left rule
 //  - a stage whose colour operation reads an unset texture is skipped with all
 //    later stages; an alpha operation alone reading one reads (0, 0, 0, 0)
 //  - ALPHAOP DISABLE under an enabled colour operation passes alpha through
@@ -234,7 +236,6 @@ private:
     void applySwapInterval();
     // The lowest GL row (GL counts from the bottom) of a rectangle whose
     // Direct3D rows (counted from the top) end before row `bottom`.
-    GLint glRowAbove(LONG bottom) const;
 
     // Direct3D state
     DeviceState state_;
@@ -285,7 +286,6 @@ private:
 
     // presentation
     std::vector<uint32_t> frame_;  // the back buffer, top-down, for the present observer
-    std::vector<uint32_t> rowScratch_;
     UINT refreshRate_;
     std::chrono::steady_clock::time_point lastPresent_{};
     bool presentedBefore_ = false;

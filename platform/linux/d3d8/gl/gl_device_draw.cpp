@@ -149,9 +149,9 @@ GLint minFilter(DWORD min, DWORD mip) {
 }
 
 // Direct3D puts pixel centres on integer window coordinates, GL half a pixel
-// further; positions move by a little less than half a pixel so that edges
-// falling exactly between two centres still round the Direct3D way.
-constexpr float kPixelCentre = 0.5f * 63.0f / 64.0f;
+// further: positions move by exactly half a pixel, so that the two coincide and
+// the rasteriser's own rule decides edges through a centre (see gl_device.h).
+constexpr float kPixelCentre = 0.5f;
 
 }  // namespace
 
@@ -434,8 +434,8 @@ void Device::applyBlend() {
 
 void Device::applyRaster() {
     const auto& rs = state_.renderStates;
-    // Front faces are clockwise on screen (glFrontFace(GL_CW)): CCW culls GL's
-    // back faces, CW its front faces.
+    // Front faces are clockwise on screen, GL_CCW in the back buffer's top-down
+    // rows: CCW culls GL's back faces, CW its front faces.
     switch (rs[D3DRS_CULLMODE]) {
         case D3DCULL_NONE: cache_.enable(GL_CULL_FACE, false); break;
         case D3DCULL_CW:
@@ -462,10 +462,9 @@ void Device::applyColorMask() {
 
 void Device::applyViewport() {
     const auto& vp = state_.viewport;
-    // Direct3D's Y counts rows from the top, GL's from the bottom.
-    cache_.viewport(static_cast<GLint>(vp.X),
-                    static_cast<GLint>(backBuffer_.height - vp.Y - vp.Height),
-                    static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
+    // The back buffer's GL rows run top-down, as Direct3D's Y does.
+    cache_.viewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
+                    static_cast<GLsizei>(vp.Height));
     cache_.depthRange(vp.MinZ, vp.MaxZ);
 }
 

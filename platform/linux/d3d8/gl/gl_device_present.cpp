@@ -10,11 +10,6 @@
 
 namespace d3d8::gl {
 
-GLint Device::glRowAbove(LONG bottom) const {
-    // GL counts rows from the bottom of the buffer, Direct3D from the top.
-    return static_cast<GLint>(backBuffer_.height) - bottom;
-}
-
 HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
                       DWORD Stencil) {
     if (Count != 0 && !pRects) return D3DERR_INVALIDCALL;
@@ -54,7 +49,7 @@ HRESULT Device::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR 
         const LONG x1 = std::max(r.x1, viewport.x1), y1 = std::max(r.y1, viewport.y1);
         const LONG x2 = std::min(r.x2, viewport.x2), y2 = std::min(r.y2, viewport.y2);
         if (x1 >= x2 || y1 >= y2) return;
-        cache_.scissor(x1, glRowAbove(y2), x2 - x1, y2 - y1);
+        cache_.scissor(x1, y1, x2 - x1, y2 - y1);  // the back buffer's rows run top-down
         glClear(mask);
     };
     if (Count == 0) {
@@ -94,16 +89,9 @@ void Device::readBackBuffer() {
     const auto width = static_cast<GLsizei>(backBuffer_.width);
     const auto height = static_cast<GLsizei>(backBuffer_.height);
     cache_.bindReadFramebuffer(framebuffer_);
-    // GL_BGRA with 8_8_8_8_REV gives 0xAARRGGBB words on any byte order.
+    // GL_BGRA with 8_8_8_8_REV gives 0xAARRGGBB words on any byte order, top
+    // row first as the back buffer holds them.
     glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, frame_.data());
-    // GL's rows run bottom-up; the observer wants them top-down.
-    for (UINT top = 0, bottom = backBuffer_.height - 1; top < bottom; ++top, --bottom) {
-        uint32_t* a = frame_.data() + size_t{top} * backBuffer_.width;
-        uint32_t* b = frame_.data() + size_t{bottom} * backBuffer_.width;
-        std::copy(a, a + backBuffer_.width, rowScratch_.data());
-        std::copy(b, b + backBuffer_.width, a);
-        std::copy(rowScratch_.data(), rowScratch_.data() + backBuffer_.width, b);
-    }
 }
 
 void Device::blitToWindow(const RECT* source, const RECT* dest) {
@@ -153,8 +141,9 @@ void Device::blitToWindow(const RECT* source, const RECT* dest) {
     }
     const bool sameSize = (src.right - src.left) == (dst.right - dst.left) &&
                           (src.bottom - src.top) == (dst.bottom - dst.top);
-    glBlitFramebuffer(src.left, bbHeight - src.bottom, src.right, bbHeight - src.top, dst.left,
-                      drawableHeight - dst.bottom, dst.right, drawableHeight - dst.top,
+    // The back buffer's rows run top-down, the window's bottom-up: the blit turns them over.
+    glBlitFramebuffer(src.left, src.top, src.right, src.bottom, dst.left, drawableHeight - dst.top,
+                      dst.right, drawableHeight - dst.bottom,
                       GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     if (backBuffer_.hasAlpha) {
         // The window shows colour only: keep its alpha opaque.

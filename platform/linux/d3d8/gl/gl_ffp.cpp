@@ -402,6 +402,8 @@ std::string vertexShaderSource(const ShaderKey& key) {
                  "    if (normalLength > 0.0) eyeNormal /= normalLength;\n";
         }
     }
+    // The back buffer holds Direct3D's top row first (see gl_device.h).
+    s += "    gl_Position.y = -gl_Position.y;\n";
     s += "    float eyeLength = length(eyePosition);\n"
          "    vec3 eyeDirection = eyeLength > 0.0 ? eyePosition / eyeLength"
          " : vec3(0.0, 0.0, 1.0);\n";
