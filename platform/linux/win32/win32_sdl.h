@@ -8,6 +8,10 @@
 
 namespace win32 {
 
+// Starts SDL's video on a driver with a screen, or the one SDL_VIDEODRIVER
+// names; says on stderr, once, when there is no display. False without video.
+bool startVideo();
+
 // The SDL window behind a window handle, or null for a handle that is not a live
 // window. The SDL window is destroyed with the window (DestroyWindow), so look it
 // up again rather than keeping the pointer across messages.

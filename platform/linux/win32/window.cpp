@@ -16,6 +16,7 @@
 // windows, so null, destroyed and made-up handles are all refused safely.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -176,6 +177,8 @@ BOOL desktopRect(LPRECT rect, bool clientCoordinates) {
 
 namespace win32 {
 
+bool startVideo() { return detail::ensureVideo(); }
+
 SDL_Window* sdlWindow(HWND hWnd) {
     const HWND__* window = detail::liveWindow(hWnd);
     return window ? window->sdl : nullptr;
@@ -183,10 +186,50 @@ SDL_Window* sdlWindow(HWND hWnd) {
 
 namespace detail {
 
+namespace {
+
+bool hasEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Left to itself, SDL falls back to its offscreen driver when no display can be
+// opened, and a program would run in a window nobody sees. Unless a driver was
+// chosen (SDL_VIDEODRIVER, as tools and tests choose "offscreen"), only drivers
+// with a screen are tried: X11 and Wayland where their variables name a
+// display (trying them elsewhere makes their libraries print errors), then the
+// console's KMSDRM.
+bool initialiseScreenDriver() {
+    std::vector<const char*> candidates;
+    if (hasEnvironment("DISPLAY")) candidates.push_back("x11");
+    if (hasEnvironment("WAYLAND_DISPLAY")) candidates.push_back("wayland");
+    candidates.push_back("KMSDRM");
+    for (const char* driver : candidates) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+    if (hasEnvironment("DISPLAY") || hasEnvironment("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "No display: the one DISPLAY or WAYLAND_DISPLAY names cannot be opened (%s).\n",
+                     SDL_GetError());
+    } else {
+        std::fprintf(stderr, "No display: DISPLAY is not set. Set it to show the window, or use capture to "
+                             "render the demo without a screen.\n");
+    }
+    return false;
+}
+
+}  // namespace
+
 bool ensureVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
     static bool reported = false;
+    if (!hasEnvironment("SDL_VIDEODRIVER")) {
+        if (reported) return false;
+        reported = !initialiseScreenDriver();
+        return !reported;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
     if (!reported) {
         reported = true;
         std::fprintf(stderr, "win32: no video (%s)\n", SDL_GetError());

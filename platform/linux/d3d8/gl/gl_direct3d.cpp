@@ -154,10 +154,11 @@ private:
 
 IDirect3D8* createDirect3D() {
     // Without video there is no adapter: Direct3DCreate8 gives null. Video is
-    // started here when the window layer has not done it yet, and left running:
-    // SDL keeps one video subsystem for the whole process, and windows made
-    // later would die with it if it were shut down when this object goes.
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    // started here (by the window layer, which chooses the driver) when no
+    // window has done it yet, and left running: SDL keeps one video subsystem
+    // for the whole process, and windows made later would die with it if it
+    // were shut down when this object goes.
+    if (!win32::startVideo()) return nullptr;
     return new (std::nothrow) Direct3D();
 }
 
