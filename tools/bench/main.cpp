@@ -39,6 +39,7 @@
 #include "d3d8_backend.h"
 #include "demo_data.h"
 #include "demo_session.h"
+#include "effect_bench.h"
 #include "frame_timing.h"
 #include "log.h"
 #include "message_box_hooks.h"
@@ -58,9 +59,6 @@ constexpr uint32_t kSpanMs = 6000;  // as long as the shortest effect runs in th
 constexpr uint32_t kWarmUpFrames = kFps;
 constexpr std::time_t kCalendarTime = 1262304000;
 const char kStartupProbe[] = "--startup-probe";
-
-// The effects in schedule order, as the table names them.
-const char* const kEffectNames[] = {"intro", "title and road", "drops", "particles", "closing picture", "greetings"};
 
 struct EffectFigures {
     std::string name;
@@ -98,88 +96,18 @@ uint64_t monotonicNanoseconds() {
     return static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
 }
 
-// The run-wide flags the effects keep, cleared so that every run of an effect
-// starts as its first frame in the demo does (with its fade from black).
-void resetEffectStatics() {
-    cVelmorEffect::s_fadedIn = false;
-    cDropEffect::s_started = false;
-    cExtroEffect::s_started = false;
-    cGreetingsEffect::s_started = false;
-}
-
-// A window, a device of the selected back end, and the demo's six effects
-// initialised on it in schedule order, as cDemo::run does.
-class EffectBench {
-public:
-    bool open(std::string* error) {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "BenchWindow";
-        RegisterClassExA(&windowClass);  // fails harmlessly the second time
-        window_ = CreateWindowExA(0, "BenchWindow", "bench", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  kWidth, kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
-        log_.open("Bench", LOGLEVEL_DEBUG, window_);
-        d3d_.setDisplayMode(kWidth, kHeight, 60);
-        if (!window_ || FAILED(d3d_.init(window_, &log_, nullptr))) {
-            *error = "cannot create the device";
-            return false;
-        }
-        demo_.compose();
-        for (const sScheduleEntry& entry : demo_.getSchedule()) {
-            if (FAILED(entry.effect->init(&d3d_))) {
-                *error = "an effect failed to initialise; see the log in the working directory";
-                return false;
-            }
-            effects_.push_back(entry.effect);
-        }
-        return true;
-    }
-
-    ~EffectBench() {
-        for (cEffect* effect : effects_) effect->release();
-        d3d_.release();
-        if (window_) DestroyWindow(window_);
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-    }
-
-    const std::vector<cEffect*>& effects() const { return effects_; }
-
-private:
-    HWND window_ = nullptr;
-    cLog log_;
-    cD3D d3d_;
-    cVelmorDemo demo_;
-    std::vector<cEffect*> effects_;
-};
-
-// Draws the span's frames of one effect; `afterFrame` runs after each.
-template <typename AfterFrame>
-void playSpan(cEffect& effect, AfterFrame afterFrame) {
-    const capture::FrameTiming timing(kFps);
-    const uint64_t frames = timing.firstFrameAtOrAfter(kSpanMs);
-    resetEffectStatics();
-    for (uint64_t k = 0; k < frames; ++k) {
-        effect.frame(static_cast<uint32_t>(timing.timeOf(k)));
-        afterFrame(k);
-    }
-}
-
 bool measureOpenGl(Results& results, std::string* error) {
     d3d8::selectBackend(d3d8::Backend::OpenGL);
     d3d8::setPresentPacing(false);
-    EffectBench bench;
-    if (!bench.open(error)) return false;
+    bench::EffectBench stage;
+    if (!stage.open(kWidth, kHeight, error)) return false;
     if (const GLubyte* renderer = glGetString(GL_RENDERER)) results.renderer = reinterpret_cast<const char*>(renderer);
-    for (size_t e = 0; e < bench.effects().size(); ++e) {
+    for (size_t e = 0; e < stage.effects().size(); ++e) {
         EffectFigures& figures = results.effects[e];
         for (int run = 0; run < results.runs; ++run) {
             uint64_t frames = 0;
             const auto start = std::chrono::steady_clock::now();
-            playSpan(*bench.effects()[e], [&](uint64_t k) {
+            bench::playSpan(*stage.effects()[e], kFps, kSpanMs, [&](uint64_t k) {
                 glFinish();
                 ++frames;
                 // Allocations are counted from the second second on.
@@ -197,13 +125,13 @@ bool measureOpenGl(Results& results, std::string* error) {
 bool measureEngineCpu(Results& results, std::string* error) {
     d3d8::selectBackend(d3d8::Backend::Recording);
     d3d8::recording::recorder().setQuiet(true);
-    EffectBench bench;
-    if (!bench.open(error)) return false;
-    for (size_t e = 0; e < bench.effects().size(); ++e) {
+    bench::EffectBench stage;
+    if (!stage.open(kWidth, kHeight, error)) return false;
+    for (size_t e = 0; e < stage.effects().size(); ++e) {
         for (int run = 0; run < results.runs; ++run) {
             uint64_t frames = 0;
             const double start = threadCpuSeconds();
-            playSpan(*bench.effects()[e], [&](uint64_t) { ++frames; });
+            bench::playSpan(*stage.effects()[e], kFps, kSpanMs, [&](uint64_t) { ++frames; });
             results.effects[e].cpuMicroseconds.push_back((threadCpuSeconds() - start) * 1e6 /
                                                          static_cast<double>(frames));
         }
@@ -390,7 +318,7 @@ int main(int argc, char** argv) {
         std::cerr << "bench: message box \"" << caption << "\": " << text << '\n';
         return win32::messageBoxClosedAnswer(type);
     });
-    for (const char* name : kEffectNames) results.effects.push_back(EffectFigures{name, {}, {}, 0, 0});
+    for (const char* name : bench::kEffectNames) results.effects.push_back(EffectFigures{name, {}, {}, 0, 0});
 
     std::cerr << "bench: start-up..." << std::endl;
     bool ok = measureStartup(results, &error);

@@ -12,7 +12,7 @@
 #include "file_formats.h"
 #include "frame_timing.h"
 #include "options.h"
-#include "work_dir.h"
+#include "run_directory.h"
 
 namespace {
 
@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
     FrameWriter writer(options, timing);
     capture::SessionResult result{capture::SessionEnd::StartUpFailed, 0};
     {
-        framedump::WorkDir workDir;
-        if (!workDir.create(options, &error)) {
+        capture::RunDirectory workDir;
+        if (!workDir.create(options.data, options.out, options.width, options.height, &error)) {
             std::fprintf(stderr, "framedump: %s\n", error.c_str());
             return 1;
         }

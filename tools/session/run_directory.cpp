@@ -1,11 +1,11 @@
-#include "work_dir.h"
+#include "run_directory.h"
 
 #include <fstream>
 #include <system_error>
 
 #include "windows.h"
 
-namespace framedump {
+namespace capture {
 
 namespace fs = std::filesystem;
 
@@ -17,19 +17,20 @@ void windowSizeFor(int width, int height, int* windowWidth, int* windowHeight) {
     *windowHeight = rect.bottom - rect.top;
 }
 
-bool WorkDir::create(const Options& options, std::string* error) {
-    out_ = options.out;
-    path_ = options.out / "run";
+bool RunDirectory::create(const fs::path& dataRoot, const fs::path& parent, int width, int height,
+                          std::string* error) {
+    parent_ = parent;
+    path_ = parent / "run";
     std::error_code status;
     fs::remove_all(path_, status);
     const fs::path data = path_ / "Data";
     for (const char* folder : {"Textures", "Music"}) {
-        const fs::path from = options.data / "Data" / folder;
+        const fs::path from = dataRoot / "Data" / folder;
         if (!fs::is_directory(from)) {
             *error = "no " + from.string() + " (run from the directory holding Data/, or give --data)";
             return false;
         }
-        fs::create_directories(data / folder, status);
+        fs::create_directories(data, status);
         if (!status) fs::copy(from, data / folder, fs::copy_options::recursive, status);
         if (status) {
             *error = "cannot copy " + from.string() + ": " + status.message();
@@ -39,7 +40,7 @@ bool WorkDir::create(const Options& options, std::string* error) {
     fs::create_directories(data / "Config", status);
     int windowWidth = 0;
     int windowHeight = 0;
-    windowSizeFor(options.width, options.height, &windowWidth, &windowHeight);
+    windowSizeFor(width, height, &windowWidth, &windowHeight);
     std::ofstream config(data / "Config" / "direct3d.cfg", std::ios::binary | std::ios::trunc);
     config << "//Zorbin Engine: Direct3D Config file\nreswidth " << windowWidth << "\nresheight "
            << windowHeight << "\nfullscreen 0\n";
@@ -51,13 +52,13 @@ bool WorkDir::create(const Options& options, std::string* error) {
     return true;
 }
 
-WorkDir::~WorkDir() {
+RunDirectory::~RunDirectory() {
     if (path_.empty()) return;
     std::error_code status;
     for (const fs::directory_entry& log : fs::directory_iterator(path_ / "Data" / "Logs", status)) {
-        fs::rename(log.path(), out_ / log.path().filename(), status);
+        fs::rename(log.path(), parent_ / log.path().filename(), status);
     }
     fs::remove_all(path_, status);
 }
 
-}  // namespace framedump
+}  // namespace capture

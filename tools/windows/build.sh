@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the Windows programs (demo.exe, framedump.exe, bench.exe) with mingw-w64
+# against the real Win32 and Direct3D 8, after cross-building the libraries they
+# need from Debian's source packages (tools/windows/deps.sh).
+# Usage: bash tools/windows/build.sh [x86_64|i686]   (default x86_64; from anywhere)
+# Everything goes under build-windows/: sources/ (the Debian source packages, kept
+# for the next build), deps-ARCH/ (the libraries), ARCH/ (the programs).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+arch=${1:-x86_64}
+case $arch in
+  x86_64 | i686) ;;
+  *) echo "build: the architecture is x86_64 or i686, not '$arch'" >&2; exit 2 ;;
+esac
+root=$PWD/build-windows
+
+bash tools/windows/deps.sh --arch "$arch" --prefix "$root/deps-$arch" --sources "$root/sources"
+cmake -S . -B "$root/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$PWD/platform/windows/toolchain-$arch.cmake" \
+      -DDEMO_WINDOWS_DEPS="$root/deps-$arch" >/dev/null
+cmake --build "$root/$arch" -j"$(nproc)"
+echo "build: the Windows programs are in $root/$arch (Demo/demo.exe, tools/*/*.exe)"

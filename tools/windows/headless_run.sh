@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs demo.exe under Wine on a virtual X server (call it inside xvfb-run, from
+# the directory that holds Data/) for SECONDS, then presses Escape. A watchdog
+# fails at once, naming it, when a window other than the demo's appears (a
+# message box nobody would answer), and when the demo does not quit on Escape.
+# The sound goes to a file through ALSA's file plugin, so that the run can tell
+# whether the music played. Usage: headless_run.sh WINE DEMO_EXE SECONDS
+set -euo pipefail
+wine=$1 demo=$2 seconds=$3
+title="Velmors Demo - Release version"
+out=build-windows/headless
+rm -rf "$out"
+mkdir -p "$out"
+
+cat >"$out/asound.conf" <<CONF
+</usr/share/alsa/alsa.conf>
+pcm.!default { type file slave.pcm "null" file "$PWD/$out/sound.raw" format "raw" }
+CONF
+ALSA_CONFIG_PATH=$PWD/$out/asound.conf "$wine" "$demo" >"$out/stdout.txt" 2>"$out/stderr.txt" &
+pid=$!
+
+fail() {
+  echo "headless: FAIL: $*"
+  grep -v "^ALSA lib\|XGetInputFocus" "$out/stderr.txt" | tail -n 20 || true
+  kill "$pid" 2>/dev/null || true
+  "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+  exit 1
+}
+
+# Every visible window that is not the demo's: a message box, waiting for a person.
+other_windows() {
+  for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+    name=$(xdotool getwindowname "$id" 2>/dev/null || true)
+    [ -n "$name" ] && [ "$name" != "$title" ] && echo "$name"
+  done
+  return 0
+}
+
+window=""
+for _ in $(seq 1 600); do
+  window=$(xdotool search --name "$title" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  kill -0 "$pid" 2>/dev/null || fail "demo.exe exited before its window appeared"
+  sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled '$title' within 60 s"
+echo "headless: the window is up; running for $seconds s"
+
+for _ in $(seq 1 "$((seconds * 2))"); do
+  kill -0 "$pid" 2>/dev/null || fail "demo.exe ended on its own"
+  boxes=$(other_windows)
+  [ -z "$boxes" ] || fail "a window nobody would answer appeared: $boxes"
+  sleep 0.5
+done
+
+xwd -silent -id "$window" -out "$out/shot.xwd" || fail "no screenshot"
+colours=$(python3 tests/e2e/xwd_colours.py "$out/shot.xwd")
+[ "$colours" -gt 1 ] || fail "the window shows a single colour"
+
+xdotool key --window "$window" Escape
+for _ in $(seq 1 150); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "demo.exe did not quit within 15 s of Escape: $(other_windows)"
+set +e
+wait "$pid"
+status=$?
+set -e
+[ "$status" -eq 0 ] || fail "exit code $status"
+
+loudest=$(/usr/bin/python3 -c "
+import os, sys, numpy as np
+path = sys.argv[1]
+samples = np.fromfile(path, dtype=np.int16) if os.path.exists(path) else np.zeros(1, np.int16)
+print(int(np.abs(samples.astype(np.int32)).max()))" "$out/sound.raw")
+[ "$loudest" -gt 0 ] || fail "the music was silent (nothing reached $out/sound.raw)"
+echo "headless: PASS: $seconds s shown ($colours colours in the last frame), the music played (loudest"
+echo "headless: sample $loudest), quit on Escape with exit code 0; log: $(ls -t Data/Logs/*.html | head -n 1)"

@@ -1,0 +1,19 @@
+# Sourced by the Windows scripts: runs programs under Wine with a prefix of the
+# build tree's own (made on first use), no Wine debug chatter, and no Mono or
+# Gecko installers asked for.
+wine_prefix=${WINEPREFIX:-$PWD/build-windows/wineprefix}
+export WINEPREFIX=$wine_prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+if [ -x /usr/lib/wine/wine64 ]; then
+  wine64=/usr/lib/wine/wine64
+else
+  wine64=$(command -v wine64 || command -v wine)
+fi
+# Makes the prefix once (wineboot), so that the first real run is not slowed down by it.
+ensure_wine_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  echo "wine: making the prefix $WINEPREFIX (once)"
+  "$wine64" wineboot --init >/dev/null 2>&1 || true
+  # Sound through ALSA, which the headless runs point at a file.
+  "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1 || true
+  "$(dirname "$wine64")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
+}
