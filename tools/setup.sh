@@ -20,6 +20,10 @@ packages=(
   # fuzzing (tools/fuzz): clang with libFuzzer and the sanitizer runtimes, and
   # llvm-symbolizer for readable stack traces in its reports
   clang libclang-rt-14-dev llvm
+  # the Windows build (tools/windows/deps.sh): mingw-w64 cross compilers with POSIX threads,
+  # dpkg-source to unpack Debian source packages, and 64-bit Wine for its check
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-x86-64-dev mingw-w64-i686-dev
+  dpkg-dev wine64
 )
 
 missing=()
