@@ -22,15 +22,9 @@ fail() {
   exit 1
 }
 
-# The window appears at once, with the title the demo gives it (within 30 s: a
-# loaded machine with software OpenGL can be slow to map it).
-window=""
-for _ in $(seq 1 300); do
-  window=$(xdotool search --name "Velmors Demo - Release version" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "the demo exited before its window appeared"
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled 'Velmors Demo - Release version'"
+source "$(dirname "$0")/demo_window.sh"
+# The window appears at once, with the title the demo gives it.
+wait_for_demo_window
 
 sleep 4  # into the intro: the credits on white
 
@@ -40,17 +34,7 @@ python3 "$(dirname "$0")/xwd_colours.py" "$work/shot.xwd" >"$work/colours.txt" |
 colours=$(cat "$work/colours.txt")
 [ "$colours" -gt 1 ] || fail "the window shows a single colour"
 
-xdotool key --window "$window" Escape
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the demo did not quit on Escape"
-set +e
-wait "$pid"
-status=$?
-set -e
-[ "$status" -eq 0 ] || fail "exit code $status"
+quit_with_escape "$window"
 
 log=$(ls "$work"/Data/Logs/*.html 2>/dev/null | head -n 1)
 [ -n "$log" ] || fail "no log written"

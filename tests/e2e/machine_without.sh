@@ -20,6 +20,7 @@ cd "$work"
 fail() {
   echo "FAIL: $*"
   echo "--- stderr"; cat "$work/stderr.txt" || true
+  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
   exit 1
 }
 
@@ -39,29 +40,14 @@ fi
 
 SDL_AUDIODRIVER=alsa AUDIODEV=hw:99 "$demo" >"$work/stdout.txt" 2>"$work/stderr.txt" &
 pid=$!
-window=""
-for _ in $(seq 1 300); do
-  window=$(xdotool search --name "Velmors Demo - Release version" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "the demo exited before its window appeared"
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window"
+source "$(dirname "$0")/demo_window.sh"
+wait_for_demo_window
 # The sound starts while the effects initialise, before the render loop.
 for _ in $(seq 1 100); do
   grep -q "Start of render loop." Data/Logs/*.html 2>/dev/null && break
   sleep 0.1
 done
-xdotool key --window "$window" Escape
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "the demo did not quit on Escape"; }
-set +e
-wait "$pid"
-status=$?
-set -e
-[ "$status" -eq 0 ] || fail "exit code $status"
+quit_with_escape "$window"
 [ "$(grep -c '^No sound' "$work/stderr.txt")" -eq 1 ] || fail "not one 'No sound' line"
 grep -q "^No sound.*tried alsa" "$work/stderr.txt" || fail "the line does not name the driver tried"
 grep -q "ALSA lib" "$work/stderr.txt" && fail "ALSA's messages reached stderr"

@@ -7,7 +7,6 @@
 # whether the music played. Usage: headless_run.sh WINE DEMO_EXE SECONDS
 set -euo pipefail
 wine=$1 demo=$2 seconds=$3
-title="Velmors Demo - Release version"
 out=build-windows/headless
 rm -rf "$out"
 mkdir -p "$out"
@@ -31,18 +30,13 @@ fail() {
 other_windows() {
   for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
     name=$(xdotool getwindowname "$id" 2>/dev/null || true)
-    [ -n "$name" ] && [ "$name" != "$title" ] && echo "$name"
+    [ -n "$name" ] && [ "$name" != "$demo_title" ] && echo "$name"
   done
   return 0
 }
 
-window=""
-for _ in $(seq 1 600); do
-  window=$(xdotool search --name "$title" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  kill -0 "$pid" 2>/dev/null || fail "demo.exe exited before its window appeared"
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled '$title' within 60 s"
+source tests/e2e/demo_window.sh
+wait_for_demo_window 60
 echo "headless: the window is up; running for $seconds s"
 
 for _ in $(seq 1 "$((seconds * 2))"); do
@@ -56,17 +50,7 @@ xwd -silent -id "$window" -out "$out/shot.xwd" || fail "no screenshot"
 colours=$(python3 tests/e2e/xwd_colours.py "$out/shot.xwd")
 [ "$colours" -gt 1 ] || fail "the window shows a single colour"
 
-xdotool key --window "$window" Escape
-for _ in $(seq 1 150); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "demo.exe did not quit within 15 s of Escape: $(other_windows)"
-set +e
-wait "$pid"
-status=$?
-set -e
-[ "$status" -eq 0 ] || fail "exit code $status"
+quit_with_escape "$window" 15
 
 loudest=$(/usr/bin/python3 -c "
 import os, sys, numpy as np
