@@ -23,7 +23,9 @@ packages=(
   # the Windows build (tools/windows/deps.sh): mingw-w64 cross compilers with POSIX threads,
   # dpkg-source to unpack Debian source packages, and 64-bit Wine for its check
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-x86-64-dev mingw-w64-i686-dev
-  dpkg-dev wine64
+  dpkg-dev wine wine64
+  # comparing the Windows build's frames with ours (Debian's python3, /usr/bin/python3)
+  python3-numpy python3-pil
 )
 
 missing=()
