@@ -7,7 +7,7 @@
 cCamera::cCamera()
     : m_lookAt(0, 0, 0),
       m_eye(0, 0, -2),
-      m_fieldOfView(1.0471975f),
+      m_fieldOfView(1.04719755f),  // pi/3 to nine digits: the float nearest pi/3
       m_view(identityMatrix()),
       m_projection(identityMatrix()),
       m_savedView(identityMatrix()),

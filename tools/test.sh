@@ -1,24 +1,60 @@
 #!/usr/bin/env bash
-# Installs what is missing, fuzzes each reader of outside input briefly, then
-# builds everything and runs every test twice: once as built for use, once built
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
-# Usage: bash tools/test.sh   (from anywhere; the builds go to ./build and ./build-sanitize)
+# The project's tests, in two sizes. From anywhere; the builds go below the repository.
+#
+#   bash tools/test.sh          quick: installs what is missing, builds everything
+#                               (./build) and runs the unit, render and end-to-end
+#                               tests that are not full-only
+#   bash tools/test.sh --full   everything (what CI runs): fuzzes each reader of
+#                               outside input, runs every test of ./build, a two-
+#                               minute soak, a Release build (./build-release) that
+#                               must compile without a warning and its unit tests,
+#                               then every test again built with AddressSanitizer and
+#                               UndefinedBehaviorSanitizer (./build-sanitize)
+#
+# Full-only tests: a CTest test that belongs only to --full (too slow for a quick
+# answer, or for a platform a developer's machine may not have) says so with a
+# label: "full", "windows" or "web", besides its kind (unit, render or e2e), e.g.
+#   set_tests_properties(NAME PROPERTIES LABELS "e2e;full")
+# `ctest -L full` runs the slow ones alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+full_only_labels='^(full|windows|web)$'
+
+case "${1:-}" in
+  "") full=0 ;;
+  --full) full=1 ;;
+  *) echo "usage: bash tools/test.sh [--full]" >&2; exit 2 ;;
+esac
 
 bash tools/setup.sh
 
-echo "== fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
-bash tools/fuzz/run.sh 60
+if [ "$full" = 1 ]; then
+  echo "== fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
+  bash tools/fuzz/run.sh 60
+fi
 
 echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
+if [ "$full" = 0 ]; then
+  (cd build && ctest --output-on-failure -j"$jobs" -LE "$full_only_labels")
+  echo "== quick tests passed. Not run: the full-only tests (ctest -L full in build), the fuzz"
+  echo "   stage, the soak, the Release build and the sanitizer build. All of them:"
+  echo "   bash tools/test.sh --full"
+  exit 0
+fi
 (cd build && ctest --output-on-failure -j"$jobs")
 
 echo "== soak: two minutes of the demo under Xvfb"
 bash tools/soak/soak.sh 120
+
+# -O3 finds what RelWithDebInfo's -O2 does not: the optimiser's own warnings, and
+# code whose meaning depends on it. The unit tests are enough to run here.
+echo "== Release build, warnings as errors, and its unit tests"
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_WERROR=ON
+cmake --build build-release -j"$jobs"
+(cd build-release && ctest --output-on-failure -j"$jobs" -L '^unit$')
 
 echo "== build and test with sanitizers"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_SANITIZE=ON
@@ -28,4 +64,3 @@ cmake --build build-sanitize -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-sanitize && ctest --output-on-failure -j"$jobs")
-

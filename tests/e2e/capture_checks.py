@@ -12,6 +12,7 @@ the demo where they can.
 """
 import hashlib
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -33,9 +34,9 @@ def expect(condition, message):
         raise CheckFailed(message)
 
 
-def run_capture(capture, data, *args, env=None, expect_status=0):
+def run_capture(capture, data, *args, env=None, cwd=None, expect_status=0):
     command = [capture, "--data", data, *args]
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, text=True)
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, cwd=cwd, text=True)
     if expect_status is not None and result.returncode != expect_status:
         raise CheckFailed("%s\nexited with %d, not %d\n--- stderr\n%s"
                           % (" ".join(command), result.returncode, expect_status, result.stderr))
@@ -208,6 +209,30 @@ def check_bad_usage(capture, data, work):
     expect(not leftovers(work), "temporary files left: %s" % leftovers(work))
 
 
+def check_output_paths(capture, data, work):
+    """Every kind of output lands where its path says, relative to the working
+    directory the capture was started in (not the data directory, and not the
+    directory the demo runs in): plain, with a trailing slash, nested, upwards,
+    with spaces, and absolute."""
+    run_dir = os.path.join(work, "run")
+    os.mkdir(run_dir)
+    frames = ["frames", "slash/", "sub/dir/frames", "with space/my frames", os.path.join(work, "absolute frames")]
+    files = [(["--sheet", "2x1", "--out", "sheet dir/a sheet.png"], "sheet dir/a sheet.png", b"\x89PNG")]
+    if shutil.which("ffmpeg"):
+        files.append((["--out", "../up.mp4"], "../up.mp4", b"ftyp"))
+    for out in frames:
+        run_capture(capture, data, "--to", "100", "--size", "64x48", "--out", out, cwd=run_dir)
+        written = sorted(os.listdir(os.path.join(run_dir, out)))
+        expect(written == ["audio.wav"] + ["frame_%06d.png" % k for k in range(6)],
+               "--out %s: wrote %s" % (out, written))
+    for args, path, magic in files:
+        run_capture(capture, data, "--to", "100", "--size", "64x48", *args, cwd=run_dir)
+        with open(os.path.join(run_dir, path), "rb") as f:
+            expect(magic in f.read(8), "--out %s: not a finished file" % path)
+    partial = [os.path.join(d, n) for d, dirs, names in os.walk(work) for n in dirs + names if ".partial-" in n]
+    expect(not partial, "temporary files left: %s" % partial)
+
+
 def check_interrupt(capture, data, work):
     """SIGINT in the middle of a capture: the program stops, says so, exits with
     130, and removes what it had written."""
@@ -242,6 +267,7 @@ CHECKS = {
     "missing_ffmpeg": check_missing_ffmpeg,
     "bad_usage": check_bad_usage,
     "interrupt": check_interrupt,
+    "output_paths": check_output_paths,
 }
 
 

@@ -51,10 +51,10 @@ protected:
         wc.lpszClassName = "EngineRenderTest";
         RegisterClassExA(&wc);
         window_ = CreateWindowExA(0, "EngineRenderTest", "render test", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, kSize, kSize, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+                                  CW_USEDEFAULT, CW_USEDEFAULT, windowWidth_, windowHeight_, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
         ASSERT_NE(window_, nullptr);
-        d3d.setDisplayMode(kSize, kSize, 60);
+        d3d.setDisplayMode(windowWidth_, windowHeight_, 60);
         ASSERT_EQ(d3d.init(window_, nullptr, nullptr), S_OK);
     }
 
@@ -108,6 +108,9 @@ protected:
             .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     }
 
+    // The window's size; a test that needs another shape sets it in its constructor.
+    int windowWidth_ = kSize;
+    int windowHeight_ = kSize;
     cD3D d3d;
     int width_ = 0;
     int height_ = 0;

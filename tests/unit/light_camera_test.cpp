@@ -1,4 +1,8 @@
 #include "camera.h"
+
+#include <cstdint>
+#include <cstring>
+
 #include "d3d.h"
 #include "engine_fixture.h"
 #include "light.h"
@@ -107,6 +111,14 @@ TEST_F(LightCameraTest, FreshCameraLooksDownZ) {
     EXPECT_NEAR(transformed.z, 0, 1e-4f);
     D3DXVec3TransformCoord(&transformed, &farPoint, &camera.m_projection);
     EXPECT_NEAR(transformed.z, 1, 1e-4f);
+}
+
+TEST_F(LightCameraTest, FieldOfViewIsTheFloatNearestPiOverThree) {
+    // A literal one digit short ("1.0471975f") rounds to the float below.
+    const cCamera camera;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &camera.m_fieldOfView, sizeof bits);
+    EXPECT_EQ(bits, 0x3F860A92u);
 }
 
 TEST_F(LightCameraTest, DegenerateEyeKeepsThePreviousView) {

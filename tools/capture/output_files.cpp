@@ -31,6 +31,15 @@ std::string parentOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
+// `path` made absolute against the current working directory, so that it names
+// the same place after the demo has moved into a run directory of its own.
+// Unchanged when the working directory cannot be read.
+std::string anchored(const std::string& path) {
+    std::error_code status;
+    const fs::path absolute = fs::absolute(path, status);
+    return status ? path : absolute.string();
+}
+
 }  // namespace
 
 bool createParent(const std::string& path, std::string* error) {
@@ -88,6 +97,8 @@ void removeQuietly(const std::string& path) {
     std::error_code status;
     fs::remove_all(path, status);
 }
+
+PendingOutput::PendingOutput(const std::string& finalPath) : final_(anchored(finalPath)) {}
 
 bool PendingOutput::createFile(std::string* error) {
     if (!createParent(final_, error)) return false;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 
 namespace capture::files {
 
@@ -24,10 +23,12 @@ bool moveIntoPlace(const std::string& temporary, const std::string& finalPath, s
 void removeQuietly(const std::string& path);
 
 // An output's final name and the temporary name it is written under until it
-// is complete. A temporary output still there when this goes is removed.
+// is complete. A temporary output still there when this goes is removed. A
+// relative final name is anchored when the output is named (frames are written
+// while the demo runs in another directory).
 class PendingOutput {
 public:
-    explicit PendingOutput(std::string finalPath) : final_(std::move(finalPath)) {}
+    explicit PendingOutput(const std::string& finalPath);
     ~PendingOutput() { discard(); }
     PendingOutput(const PendingOutput&) = delete;
     PendingOutput& operator=(const PendingOutput&) = delete;

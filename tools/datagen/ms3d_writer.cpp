@@ -43,7 +43,11 @@ public:
     void name(const std::string& text, size_t width) {
         for (size_t i = 0; i < width; ++i) u8(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
     }
-    void bytes(const char* data, size_t n) { out_.insert(out_.end(), data, data + n); }
+    // Byte by byte, like every other field: GCC 12 at -O3 misreads a range
+    // insert into the reserved buffer as an overflow and warns.
+    void bytes(const char* data, size_t n) {
+        for (size_t i = 0; i < n; ++i) u8(static_cast<uint8_t>(data[i]));
+    }
 
 private:
     std::vector<uint8_t>& out_;

@@ -1,13 +1,21 @@
-// modelview [FILE]: shows one MS3D model file (default "terraT.ms3d", relative to
-// the working directory) in the test model's scene: one directional light, the
-// camera at (0, 0, 100) looking at the origin, the scene swaying about y, the
-// skeleton animating and looping. Escape or closing the window quits.
+// modelview [--test-scene] [FILE]: shows one MS3D model file (default
+// "terraT.ms3d", relative to the working directory) in a window on the OpenGL
+// device.
 //
-// Exit codes: 0 after a normal quit; 1 when the file cannot be read as an MS3D
-// version 4 model or the device cannot be created; 2 for a wrong command line.
-// Texture files are looked for as the material names them, relative to the
-// working directory; one that cannot be loaded is named on stderr and the model
-// is drawn without it.
+// The viewer frames the model's bind pose in the window and lets the user turn,
+// zoom, play and step it (see controlsText); the title bar names the file, its
+// counts, the frame and the frame rate. Textures are looked for as the model
+// names them and then beside it (findTexture).
+//
+// --test-scene shows the file in the test model's scene instead: one directional
+// light, the camera at (0, 0, 100) looking at the origin, the scene swaying about
+// y, the skeleton animating and looping, textures only as the model names them
+// relative to the working directory.
+//
+// Escape or closing the window quits. Exit codes: 0 after a normal quit; 1 when
+// the file cannot be read as an MS3D version 4 model or the device cannot be
+// created; 2 for a wrong command line. A texture that cannot be loaded is named
+// on stderr and the model is drawn without it.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -16,6 +24,9 @@
 #include "crt.h"
 #include "d3d.h"
 #include "model.h"
+#include "viewer_input.h"
+#include "viewer_scene.h"
+#include "win32_sdl.h"
 #include "windows.h"
 
 namespace {
@@ -23,6 +34,8 @@ namespace {
 const char kWindowClass[] = "ModelViewWindow";
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
+constexpr uint32_t kTitleInterval = 100;     // ms between title updates, at the most
+constexpr uint32_t kFrameRateInterval = 500;  // ms the frame rate is averaged over
 
 // The test model's scene around any model file: only the file name differs.
 class cModelViewScene : public cTestModel {
@@ -99,8 +112,9 @@ void reportMissingTextures(cModel& model) {
 }
 
 // The demo's loop: a message is handled on a pass of its own, every other pass
-// draws one frame at the milliseconds since the start.
-void runLoop(cModelViewScene& scene) {
+// draws one frame. `drawFrame` is given the milliseconds since the start.
+template <class DrawFrame>
+void runLoop(DrawFrame drawFrame) {
     const uint32_t start = crt::clock();
     MSG message{};
     while (message.message != WM_QUIT) {
@@ -109,11 +123,77 @@ void runLoop(cModelViewScene& scene) {
             DispatchMessageA(&message);
             continue;
         }
-        scene.frame(crt::clock() - start);
+        drawFrame(crt::clock() - start);
     }
 }
 
-int view(const std::string& fileName) {
+// The title bar: rewritten when its text changes, at most every kTitleInterval
+// ms, with the frames a second counted over the last kFrameRateInterval.
+class TitleBar {
+public:
+    explicit TitleBar(HWND window) : m_window(window) {}
+
+    void update(const modelview::cViewerScene& scene, uint32_t now) {
+        ++m_frames;
+        if (now - m_countStart >= kFrameRateInterval) {
+            m_frameRate = m_frames * 1000.0 / (now - m_countStart);
+            m_frames = 0;
+            m_countStart = now;
+        }
+        if (now - m_shownAt < kTitleInterval) return;
+        const std::string text = modelview::titleText(scene.m_facts, scene.m_animation.frame(),
+                                                      scene.m_animation.totalFrames(), m_frameRate);
+        if (text == m_shown) return;
+        if (SDL_Window* sdl = win32::sdlWindow(m_window)) SDL_SetWindowTitle(sdl, text.c_str());
+        m_shown = text;
+        m_shownAt = now;
+    }
+
+private:
+    HWND m_window;
+    std::string m_shown;
+    uint32_t m_shownAt = 0;
+    uint32_t m_countStart = 0;
+    int m_frames = 0;
+    double m_frameRate = 0;
+};
+
+// Shows the model in the viewer's scene until the user quits.
+int runViewer(const std::string& fileName, HWND window, cD3D& d3d) {
+    modelview::cViewerScene scene;
+    if (!scene.load(fileName) || FAILED(scene.init(&d3d))) {
+        std::fprintf(stderr, "modelview: '%s' could not be loaded\n", fileName.c_str());
+        return 1;
+    }
+    reportMissingTextures(scene.m_model);
+    modelview::ViewerInput input(scene);
+    TitleBar title(window);
+    uint32_t last = 0;
+    runLoop([&](uint32_t now) {
+        scene.frame(now - last);
+        last = now;
+        title.update(scene, now);
+    });
+    return 0;
+}
+
+// Shows the model in the test model's scene until the user quits.
+int runTestScene(const std::string& fileName, cD3D& d3d) {
+    int exitCode = 0;
+    cModelViewScene scene(fileName);
+    scene.init(&d3d);
+    if (!scene.m_model.m_skeleton) {
+        std::fprintf(stderr, "modelview: '%s' could not be loaded\n", fileName.c_str());
+        exitCode = 1;
+    } else {
+        reportMissingTextures(scene.m_model);
+        runLoop([&](uint32_t now) { scene.frame(now); });
+    }
+    scene.release();
+    return exitCode;
+}
+
+int view(const std::string& fileName, bool testScene) {
     if (!checkModelFile(fileName)) return 1;
     HWND window = createWindow(fileName);
     if (!window) {
@@ -131,17 +211,7 @@ int view(const std::string& fileName) {
         DestroyWindow(window);
         return 1;
     }
-    int exitCode = 0;
-    cModelViewScene scene(fileName);
-    scene.init(&d3d);
-    if (!scene.m_model.m_skeleton) {
-        std::fprintf(stderr, "modelview: '%s' could not be loaded\n", fileName.c_str());
-        exitCode = 1;
-    } else {
-        reportMissingTextures(scene.m_model);
-        runLoop(scene);
-    }
-    scene.release();
+    const int exitCode = testScene ? runTestScene(fileName, d3d) : runViewer(fileName, window, d3d);
     d3d.release();
     if (IsWindow(window)) DestroyWindow(window);
     return exitCode;
@@ -150,9 +220,19 @@ int view(const std::string& fileName) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2) {
-        std::fprintf(stderr, "usage: modelview [FILE]   (default: terraT.ms3d)\n");
-        return 2;
+    bool testScene = false;
+    std::string fileName;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--test-scene" && !testScene) {
+            testScene = true;
+        } else if (fileName.empty() && !arg.empty() && arg[0] != '-') {
+            fileName = arg;
+        } else {
+            std::fprintf(stderr, "usage: modelview [--test-scene] [FILE]   (default: terraT.ms3d)\n%s",
+                         modelview::controlsText());
+            return 2;
+        }
     }
-    return view(argc == 2 ? argv[1] : "terraT.ms3d");
+    return view(fileName.empty() ? "terraT.ms3d" : fileName, testScene);
 }
