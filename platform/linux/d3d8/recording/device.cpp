@@ -574,6 +574,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     if (!planned("DrawPrimitive", result) && !validPrimitiveType(PrimitiveType)) {
         result = D3DERR_INVALIDCALL;
     }
+    if (result == D3D_OK) tellDrawObserver({false, PrimitiveType, StartVertex, PrimitiveCount, 0, 0});
     return finish("DrawPrimitive", callText, result);
 }
 
@@ -587,7 +588,14 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT MinInd
     if (!planned("DrawIndexedPrimitive", result)) {
         if (!validPrimitiveType(PrimitiveType) || !indices_) result = D3DERR_INVALIDCALL;
     }
+    if (result == D3D_OK) {
+        tellDrawObserver({true, PrimitiveType, StartIndex, PrimitiveCount, MinIndex, NumVertices});
+    }
     return finish("DrawIndexedPrimitive", callText, result);
+}
+
+void Device::tellDrawObserver(const DrawCall& draw) {
+    if (const DrawObserver& observer = recorder().drawObserver()) observer(this, draw);
 }
 
 // ---------------------------------------------------------------------------

@@ -142,6 +142,11 @@ bool inScene(IDirect3DDevice8* device) {
     return recording && recording->inScene();
 }
 
+IDirect3DBaseTexture8* textureOf(IDirect3DDevice8* device, DWORD stage) {
+    const Device* recording = dynamic_cast<Device*>(device);
+    return recording ? recording->texture(stage) : nullptr;
+}
+
 std::vector<BYTE> contentsOf(IDirect3DResource8* resource, UINT level) {
     if (auto* buffer = dynamic_cast<VertexBuffer*>(resource)) {
         return level == 0 ? buffer->memory().bytes() : std::vector<BYTE>{};
