@@ -1,6 +1,6 @@
 // bench: how fast the demo runs, effect by effect.
 //
-//   bench [--runs N] [--json PATH] [--data DIR]
+//   bench [--runs N] [--json PATH] [--data DIR] [--only startup|gl|cpu]
 //
 // For each of the six effects, over the same span of its local time (the first
 // 6 s, at 60 frames a second: 360 frames, as the demo would draw them):
@@ -263,7 +263,8 @@ void usage(std::ostream& out) {
     out << "usage: bench [--runs N] [--json PATH] [--data DIR]\n"
            "  --runs N     runs of every measurement; the medians are shown (default 5)\n"
            "  --json PATH  also write the figures, with every run, as JSON\n"
-           "  --data DIR   the directory holding the demo's Data/ (default: the current one)\n";
+           "  --data DIR   the directory holding the demo's Data/ (default: the current one)\n"
+           "  --only PART  measure one part alone: startup, gl or cpu (for profiling)\n";
 }
 
 }  // namespace
@@ -275,6 +276,7 @@ int main(int argc, char** argv) {
     results.runs = 5;
     std::string jsonPath;
     std::string dataDir = ".";
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -291,6 +293,10 @@ int main(int argc, char** argv) {
             jsonPath = argv[++i];
         } else if (arg == "--data" && hasValue) {
             dataDir = argv[++i];
+        } else if (arg == "--only" && hasValue && (std::strcmp(argv[i + 1], "startup") == 0 ||
+                                                   std::strcmp(argv[i + 1], "gl") == 0 ||
+                                                   std::strcmp(argv[i + 1], "cpu") == 0)) {
+            only = argv[++i];
         } else {
             std::cerr << "bench: bad argument '" << arg << "'\n";
             usage(std::cerr);
@@ -320,12 +326,20 @@ int main(int argc, char** argv) {
     });
     for (const char* name : bench::kEffectNames) results.effects.push_back(EffectFigures{name, {}, {}, 0, 0});
 
-    std::cerr << "bench: start-up..." << std::endl;
-    bool ok = measureStartup(results, &error);
-    if (ok) std::cerr << "bench: OpenGL frames..." << std::endl;
-    ok = ok && measureOpenGl(results, &error);
-    if (ok) std::cerr << "bench: engine CPU time..." << std::endl;
-    ok = ok && measureEngineCpu(results, &error);
+    const auto wanted = [&only](const char* part) { return only.empty() || only == part; };
+    bool ok = true;
+    if (wanted("startup")) {
+        std::cerr << "bench: start-up..." << std::endl;
+        ok = measureStartup(results, &error);
+    }
+    if (ok && wanted("gl")) {
+        std::cerr << "bench: OpenGL frames..." << std::endl;
+        ok = measureOpenGl(results, &error);
+    }
+    if (ok && wanted("cpu")) {
+        std::cerr << "bench: engine CPU time..." << std::endl;
+        ok = measureEngineCpu(results, &error);
+    }
     if (!ok) {
         workDir->keep();
         std::cerr << "bench: " << error << " (working directory kept: " << workDir->path().string() << ")\n";

@@ -43,6 +43,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "d3d8.h"
@@ -123,8 +124,8 @@ public:
 
     // Used by the recording objects: records a call and says what it must return.
     // Returns true (and sets `forced`) when a failure was planned for this call.
-    bool plannedFailure(const std::string& method, HRESULT& forced);
-    void record(const std::string& method, const std::string& text, HRESULT result);
+    bool plannedFailure(std::string_view method, HRESULT& forced);
+    void record(std::string_view method, const std::string& text, HRESULT result);
     void noteDeviceCreation(const DeviceCreation& creation) { lastCreation_ = creation; }
     // The name of the next object of a kind: nextName("vb") gives "vb1", "vb2"...
     std::string nextName(const std::string& prefix);
