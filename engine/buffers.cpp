@@ -1,6 +1,7 @@
 #include "buffers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "d3d.h"
@@ -43,7 +44,61 @@ D3DXVECTOR3 positionOf(const uint8_t* vertex) {
     return p;
 }
 
+// v / |v| for the vectors (x[i], y[i], z[i]), in place; a zero vector stays
+// zero, as D3DXVec3Normalize leaves it. The length is sqrt((x*x + y*y) + z*z).
+// The division always runs (by 1 where the length is 0) so that the loop has no
+// branch and vectorises.
+void normalize(float* const* v, uint32_t count) {
+    float* x = v[0];
+    float* y = v[1];
+    float* z = v[2];
+    for (uint32_t i = 0; i < count; ++i) {
+        const float length = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
+        const bool zero = length == 0.0f;
+        const float divisor = zero ? 1.0f : length;
+        x[i] = zero ? 0.0f : x[i] / divisor;
+        y[i] = zero ? 0.0f : y[i] / divisor;
+        z[i] = zero ? 0.0f : z[i] / divisor;
+    }
+}
+
+// a x b for the edges in e[0..2] (a) and e[3..5] (b), as D3DXVec3Cross computes
+// it, normalised, into e[0..2].
+void crossNormalized(float* const* e, uint32_t count) {
+    float* ax = e[0];
+    float* ay = e[1];
+    float* az = e[2];
+    const float* bx = e[3];
+    const float* by = e[4];
+    const float* bz = e[5];
+    for (uint32_t i = 0; i < count; ++i) {
+        const float nx = ay[i] * bz[i] - az[i] * by[i];
+        const float ny = az[i] * bx[i] - ax[i] * bz[i];
+        const float nz = ax[i] * by[i] - ay[i] * bx[i];
+        ax[i] = nx;
+        ay[i] = ny;
+        az[i] = nz;
+    }
+    normalize(e, count);
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Normal scratch
+
+void cNormalScratch::reserve(uint32_t triangles, uint32_t vertices) {
+    if (triangles > m_triangleCapacity) {
+        m_triangleCapacity = triangles;
+        for (std::unique_ptr<float[]>& a : m_edges) a.reset(new float[triangles]);
+        for (int k = 0; k < 6; ++k) edge[k] = m_edges[k].get();
+    }
+    if (vertices > m_vertexCapacity) {
+        m_vertexCapacity = vertices;
+        for (std::unique_ptr<float[]>& a : m_sums) a.reset(new float[vertices]);
+        for (int k = 0; k < 3; ++k) sum[k] = m_sums[k].get();
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Vertex buffers
@@ -104,20 +159,57 @@ HRESULT cVertexBuffer::update() {
     return copyToDevice(m_buffer, m_lockPointer, m_vertices, bytes);
 }
 
+// Four passes over plain arrays, so that the arithmetic runs on whole vectors of
+// floats: the two edges of every triangle gathered, the face normals, the sums in
+// triangle order, the sums normalised. Each value is computed with the same
+// operations in the same order as D3DXVec3Cross and D3DXVec3Normalize and the
+// vector sum would give it: square root and division are exact to the last bit
+// whether done one float or four at a time.
 void cVertexBuffer::accumulateNormals(cIndexBuffer* indexBuffer, D3DXVECTOR3* sums) {
     if (!indexBuffer || !indexBuffer->m_indices || !m_vertices || !sums) return;
-    for (uint32_t t = 0; t < indexBuffer->m_count; ++t) {
-        const uint16_t* tri = indexBuffer->triangle(t);
+    const uint32_t triangles = indexBuffer->m_count;
+    const uint16_t* indices = indexBuffer->m_indices;
+    m_normalScratch.reserve(triangles, m_count);
+    float* const* edge = m_normalScratch.edge;
+
+    // Edges a = p0 - p1 and b = p1 - p2; a triangle naming a vertex past the
+    // array gets none and is left out of the sums.
+    for (uint32_t t = 0; t < triangles; ++t) {
+        const uint16_t* tri = indices + 3 * static_cast<size_t>(t);
+        if (tri[0] >= m_count || tri[1] >= m_count || tri[2] >= m_count) {
+            for (int k = 0; k < 6; ++k) edge[k][t] = 0;
+            continue;
+        }
+        const D3DXVECTOR3 p0 = positionOf(vertexAt(tri[0]));
+        const D3DXVECTOR3 p1 = positionOf(vertexAt(tri[1]));
+        const D3DXVECTOR3 p2 = positionOf(vertexAt(tri[2]));
+        edge[0][t] = p0.x - p1.x;
+        edge[1][t] = p0.y - p1.y;
+        edge[2][t] = p0.z - p1.z;
+        edge[3][t] = p1.x - p2.x;
+        edge[4][t] = p1.y - p2.y;
+        edge[5][t] = p1.z - p2.z;
+    }
+
+    // Unit face normals, into the first three edge arrays.
+    crossNormalized(edge, triangles);
+
+    for (uint32_t t = 0; t < triangles; ++t) {
+        const uint16_t* tri = indices + 3 * static_cast<size_t>(t);
         if (tri[0] >= m_count || tri[1] >= m_count || tri[2] >= m_count) continue;
-        const D3DXVECTOR3 a = positionOf(vertexAt(tri[0])) - positionOf(vertexAt(tri[1]));
-        const D3DXVECTOR3 b = positionOf(vertexAt(tri[1])) - positionOf(vertexAt(tri[2]));
-        D3DXVECTOR3 n;
-        D3DXVec3Cross(&n, &a, &b);
-        D3DXVec3Normalize(&n, &n);
+        const D3DXVECTOR3 n(edge[0][t], edge[1][t], edge[2][t]);
         for (int k = 0; k < 3; ++k) sums[tri[k]] = sums[tri[k]] + n;
     }
+
+    float* const* sum = m_normalScratch.sum;
     for (uint32_t j = 0; j < m_count; ++j) {
-        D3DXVec3Normalize(&sums[j], &sums[j]);
+        sum[0][j] = sums[j].x;
+        sum[1][j] = sums[j].y;
+        sum[2][j] = sums[j].z;
+    }
+    normalize(sum, m_count);
+    for (uint32_t j = 0; j < m_count; ++j) {
+        sums[j] = D3DXVECTOR3(sum[0][j], sum[1][j], sum[2][j]);
         std::memcpy(vertexAt(j) + kNormalOffset, &sums[j], sizeof(D3DXVECTOR3));
     }
 }
