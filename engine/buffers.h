@@ -62,6 +62,9 @@ protected:
     void accumulateNormals(cIndexBuffer* indexBuffer, D3DXVECTOR3* sums);
 
 private:
+    template <bool kSkipBadTriangles>
+    void accumulateNormals(const uint16_t* indices, uint32_t triangles, D3DXVECTOR3* sums);
+
     uint32_t m_deviceBytes;  // size of the device buffer made by init
     cNormalScratch m_normalScratch;
 };
