@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -120,6 +121,9 @@ private:
 
 Recording record(cEffect& effect, uint32_t fps, uint32_t spanMs) {
     Recording recording;
+    if (const auto& creation = rec::recorder().lastDeviceCreation()) {
+        if (creation->parameters.EnableAutoDepthStencil) recording.depthFormat = creation->parameters.AutoDepthStencilFormat;
+    }
     FrameRecorder recorder(recording);
     rec::recorder().setDrawObserver(
         [&recorder](IDirect3DDevice8* device, const rec::DrawCall& call) { recorder.onDraw(device, call); });
@@ -269,11 +273,28 @@ struct Replayer::State {
     std::vector<GLuint> textures;
     std::vector<GLint> textureFilters;  // min and mag, per texture
 
+    bool hasDepth = false;
+
     void createTargets();
+    void attachDepth(D3DFORMAT format);
     void createPrograms();
     void load(const Recording& recording);
     void unload();
     void upload(const Recording& recording, size_t snapshot, GLenum target);
+    // The state the last draws left, so that equal values are not set again
+    // (-1 and 0: not known yet).
+    struct Applied {
+        int program = -1;
+        int blend = -1;
+        GLenum blendFactors[3] = {};
+        int depthTest = -1;
+        int depthWrite = -1;
+        int cull = -1;
+        GLenum cullFace = 0;
+        GLuint textures[2] = {};
+    } applied;
+
+    void setEnabled(GLenum capability, bool on, int& known);
     void bindVertexArray(const Recording& recording, const Draw& draw);
     void bindTexture(const Recording& recording, const Draw& draw, int stage);
     void drawOne(const Recording& recording, const Draw& draw);
@@ -320,9 +341,6 @@ void Replayer::State::createTargets() {
     glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[0]);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffers[0]);
-    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[1]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderbuffers[1]);
     glViewport(0, 0, width, height);
     glDepthFunc(GL_LEQUAL);
     // Direct3D's winding is seen on a screen whose rows run down, GL's in a
@@ -351,7 +369,30 @@ void Replayer::State::createPrograms() {
     }
 }
 
+// A depth buffer of the device's format, or none.
+void Replayer::State::attachDepth(D3DFORMAT format) {
+    GLenum internalFormat = 0;
+    switch (format) {
+        case D3DFMT_D16_LOCKABLE:
+        case D3DFMT_D16: internalFormat = GL_DEPTH_COMPONENT16; break;
+        case D3DFMT_D24S8: internalFormat = GL_DEPTH24_STENCIL8; break;
+        case D3DFMT_D32: internalFormat = GL_DEPTH_COMPONENT32F; break;
+        case D3DFMT_UNKNOWN: break;
+        default: internalFormat = GL_DEPTH_COMPONENT24; break;
+    }
+    hasDepth = internalFormat != 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    if (!hasDepth) return;
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, internalFormat, width, height);
+    const GLenum attachment =
+        internalFormat == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, renderbuffers[1]);
+}
+
 void Replayer::State::load(const Recording& recording) {
+    attachDepth(recording.depthFormat);
     buffers.assign(recording.sources, 0);
     uploaded.assign(recording.sources, kNone);
     glGenBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
@@ -404,10 +445,21 @@ void Replayer::State::upload(const Recording& recording, size_t snapshot, GLenum
     uploaded[s.source] = snapshot;
 }
 
+void Replayer::State::setEnabled(GLenum capability, bool on, int& known) {
+    if (known == static_cast<int>(on)) return;
+    if (on) {
+        glEnable(capability);
+    } else {
+        glDisable(capability);
+    }
+    known = on;
+}
+
 void Replayer::State::bindTexture(const Recording& recording, const Draw& draw, int stage) {
     const size_t t = draw.textures[stage];
     glActiveTexture(GL_TEXTURE0 + stage);
-    glBindTexture(GL_TEXTURE_2D, textures[t]);
+    if (applied.textures[stage] != textures[t]) glBindTexture(GL_TEXTURE_2D, textures[t]);
+    applied.textures[stage] = textures[t];
     const GLint wantedMin = minFilter(draw.filters[stage], recording.textures[t].levels.size() > 1);
     const GLint wantedMag = draw.filters[stage][1] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
     if (textureFilters[2 * t] != wantedMin) {
@@ -469,28 +521,28 @@ void Replayer::State::drawOne(const Recording& recording, const Draw& draw) {
 
     const int textureCount = draw.textures[0] == kNone ? 0 : draw.textures[1] == kNone ? 1 : 2;
     for (int stage = 0; stage < textureCount; ++stage) bindTexture(recording, draw, stage);
-    glUseProgram(programs[textureCount]);
+    if (applied.program != textureCount) glUseProgram(programs[textureCount]);
+    applied.program = textureCount;
     glUniformMatrix4fv(matrixLocations[textureCount], 1, GL_FALSE, draw.worldViewProj);
 
+    // What a careful hand sets: only what differs from the draw before.
+    setEnabled(GL_BLEND, draw.blend, applied.blend);
     if (draw.blend) {
-        glEnable(GL_BLEND);
-        glBlendFunc(blendFactor(draw.sourceBlend), blendFactor(draw.destBlend));
-        glBlendEquation(blendEquation(draw.blendOp));
-    } else {
-        glDisable(GL_BLEND);
+        const GLenum factors[3] = {blendFactor(draw.sourceBlend), blendFactor(draw.destBlend),
+                                   blendEquation(draw.blendOp)};
+        if (!std::equal(factors, factors + 3, applied.blendFactors)) {
+            glBlendFunc(factors[0], factors[1]);
+            glBlendEquation(factors[2]);
+            std::copy(factors, factors + 3, applied.blendFactors);
+        }
     }
-    if (draw.depthTest) {
-        glEnable(GL_DEPTH_TEST);
-    } else {
-        glDisable(GL_DEPTH_TEST);
-    }
-    glDepthMask(draw.depthWrite ? GL_TRUE : GL_FALSE);
-    if (draw.cull == D3DCULL_NONE) {
-        glDisable(GL_CULL_FACE);
-    } else {
-        glEnable(GL_CULL_FACE);
-        glCullFace(draw.cull == D3DCULL_CCW ? GL_FRONT : GL_BACK);
-    }
+    setEnabled(GL_DEPTH_TEST, draw.depthTest && hasDepth, applied.depthTest);
+    if (applied.depthWrite != static_cast<int>(draw.depthWrite)) glDepthMask(draw.depthWrite ? GL_TRUE : GL_FALSE);
+    applied.depthWrite = draw.depthWrite;
+    setEnabled(GL_CULL_FACE, draw.cull != D3DCULL_NONE, applied.cull);
+    const GLenum face = draw.cull == D3DCULL_CCW ? GL_FRONT : GL_BACK;
+    if (draw.cull != D3DCULL_NONE && applied.cullFace != face) glCullFace(face);
+    if (draw.cull != D3DCULL_NONE) applied.cullFace = face;
 
     const GLenum mode = primitiveMode(draw.type);
     const GLsizei count = elementCount(draw.type, draw.primitiveCount);
@@ -509,9 +561,11 @@ double Replayer::framesPerSecond(const Recording& recording) {
     s.load(recording);
     glBindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
     const auto start = std::chrono::steady_clock::now();
+    s.applied = State::Applied();
     for (const Frame& frame : recording.frames) {
         glDepthMask(GL_TRUE);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        s.applied.depthWrite = 1;
+        glClear(GL_COLOR_BUFFER_BIT | (s.hasDepth ? GL_DEPTH_BUFFER_BIT : 0));
         for (const Draw& draw : frame.draws) s.drawOne(recording, draw);
         glFinish();
     }

@@ -62,6 +62,7 @@ struct Frame {
 };
 
 struct Recording {
+    D3DFORMAT depthFormat = D3DFMT_UNKNOWN;  // the device's depth buffer; UNKNOWN for none
     std::vector<Texture> textures;
     std::vector<Snapshot> snapshots;
     size_t sources = 0;
