@@ -3,10 +3,28 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "node.h"
 
 class cIndexBuffer;
+
+// Working arrays for recomputing normals, one float array per coordinate so that
+// the arithmetic runs on vectors of floats. They only grow: after the first
+// frame, recomputing normals allocates nothing.
+class cNormalScratch {
+public:
+    void reserve(uint32_t triangles, uint32_t vertices);
+
+    float* edge[6] = {};  // per triangle: the two edges' x, y, z; then the face normal in 0..2
+    float* sum[3] = {};   // per vertex: the normal sums' x, y, z
+
+private:
+    std::unique_ptr<float[]> m_edges[6];
+    std::unique_ptr<float[]> m_sums[3];
+    uint32_t m_triangleCapacity = 0;
+    uint32_t m_vertexCapacity = 0;
+};
 
 class cVertexBuffer : public cDeviceObject {
 public:
@@ -44,7 +62,11 @@ protected:
     void accumulateNormals(cIndexBuffer* indexBuffer, D3DXVECTOR3* sums);
 
 private:
+    template <bool kSkipBadTriangles>
+    void accumulateNormals(const uint16_t* indices, uint32_t triangles, D3DXVECTOR3* sums);
+
     uint32_t m_deviceBytes;  // size of the device buffer made by init
+    cNormalScratch m_normalScratch;
 };
 
 // Position, normal, diffuse, one texture coordinate pair (36 bytes, FVF 0x152).

@@ -1,6 +1,6 @@
 // bench: how fast the demo runs, effect by effect.
 //
-//   bench [--runs N] [--json PATH] [--data DIR]
+//   bench [--runs N] [--json PATH] [--data DIR] [--only startup|gl|cpu|ceiling]
 //
 // For each of the six effects, over the same span of its local time (the first
 // 6 s, at 60 frames a second: 360 frames, as the demo would draw them):
@@ -11,6 +11,9 @@
 //                  texts), in CPU time of this thread
 //   allocs/frame   operator new calls per frame on the OpenGL device, after the
 //                  first second (the steady state)
+//   ceiling fps    the same frames replayed through a minimal OpenGL 3.3 path
+//                  (ceiling.h): the most this renderer can give for them; the
+//                  ratio is GL fps over ceiling fps
 // and the start-up time: from starting the program to its first frame of the
 // render loop presented, the real cVelmorDemo::run in a fresh process each
 // time. Every figure is the median of N runs (default 5). The table goes to
@@ -33,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "ceiling.h"
 #include "counting_new.h"
 #include "crt.h"
 #include "d3d.h"
@@ -64,6 +68,7 @@ struct EffectFigures {
     std::string name;
     std::vector<double> glFps;
     std::vector<double> cpuMicroseconds;
+    std::vector<double> ceilingFps;
     uint64_t steadyAllocations = 0;
     uint64_t steadyFrames = 0;
 };
@@ -140,6 +145,22 @@ bool measureEngineCpu(Results& results, std::string* error) {
     return true;
 }
 
+bool measureCeiling(Results& results, std::string* error) {
+    d3d8::selectBackend(d3d8::Backend::Recording);
+    d3d8::recording::recorder().setQuiet(true);
+    bench::EffectBench stage;
+    bench::ceiling::Replayer replayer;
+    bool ok = stage.open(kWidth, kHeight, error) && replayer.open(kWidth, kHeight, error);
+    for (size_t e = 0; ok && e < stage.effects().size(); ++e) {
+        const bench::ceiling::Recording recording = bench::ceiling::record(*stage.effects()[e], kFps, kSpanMs);
+        for (int run = 0; run < results.runs; ++run) {
+            results.effects[e].ceilingFps.push_back(replayer.framesPerSecond(recording));
+        }
+    }
+    d3d8::recording::recorder().setQuiet(false);
+    return ok;
+}
+
 // In the probe process: the real demo up to its first frame, then the time.
 class FirstFrameListener final : public capture::SessionListener {
 public:
@@ -204,15 +225,21 @@ bool measureStartup(Results& results, std::string* error) {
     return true;
 }
 
+double ratio(const EffectFigures& e) {
+    const double ceiling = median(e.ceilingFps);
+    return ceiling > 0 ? median(e.glFps) / ceiling : 0;
+}
+
 void printTable(const Results& results, std::ostream& out) {
     char line[160];
-    std::snprintf(line, sizeof line, "%-16s %10s %16s %14s\n", "effect", "GL fps", "CPU us/frame", "allocs/frame");
+    std::snprintf(line, sizeof line, "%-16s %10s %12s %8s %16s %14s\n", "effect", "GL fps", "ceiling fps", "ratio",
+                  "CPU us/frame", "allocs/frame");
     out << line;
     for (const EffectFigures& e : results.effects) {
         const double allocations =
             e.steadyFrames ? static_cast<double>(e.steadyAllocations) / static_cast<double>(e.steadyFrames) : 0;
-        std::snprintf(line, sizeof line, "%-16s %10.1f %16.1f %14.2f\n", e.name.c_str(), median(e.glFps),
-                      median(e.cpuMicroseconds), allocations);
+        std::snprintf(line, sizeof line, "%-16s %10.1f %12.1f %8.2f %16.1f %14.2f\n", e.name.c_str(),
+                      median(e.glFps), median(e.ceilingFps), ratio(e), median(e.cpuMicroseconds), allocations);
         out << line;
     }
     std::snprintf(line, sizeof line, "start-up to first frame: %.0f ms\n", median(results.startupMs));
@@ -247,7 +274,8 @@ bool writeJson(const Results& results, const std::string& path) {
         const double allocations =
             e.steadyFrames ? static_cast<double>(e.steadyAllocations) / static_cast<double>(e.steadyFrames) : 0;
         file << "    {\"name\": " << jsonString(e.name) << ", \"gl_fps\": " << median(e.glFps)
-             << ", \"gl_fps_runs\": " << jsonNumbers(e.glFps)
+             << ", \"gl_fps_runs\": " << jsonNumbers(e.glFps) << ", \"ceiling_fps\": " << median(e.ceilingFps)
+             << ", \"ceiling_fps_runs\": " << jsonNumbers(e.ceilingFps) << ", \"ratio\": " << ratio(e)
              << ", \"cpu_us_per_frame\": " << median(e.cpuMicroseconds)
              << ", \"cpu_us_per_frame_runs\": " << jsonNumbers(e.cpuMicroseconds)
              << ", \"allocations_per_frame\": " << allocations << "}" << (i + 1 < results.effects.size() ? "," : "")
@@ -263,7 +291,8 @@ void usage(std::ostream& out) {
     out << "usage: bench [--runs N] [--json PATH] [--data DIR]\n"
            "  --runs N     runs of every measurement; the medians are shown (default 5)\n"
            "  --json PATH  also write the figures, with every run, as JSON\n"
-           "  --data DIR   the directory holding the demo's Data/ (default: the current one)\n";
+           "  --data DIR   the directory holding the demo's Data/ (default: the current one)\n"
+           "  --only PART  measure one part alone: startup, gl, cpu or ceiling (for profiling)\n";
 }
 
 }  // namespace
@@ -275,6 +304,7 @@ int main(int argc, char** argv) {
     results.runs = 5;
     std::string jsonPath;
     std::string dataDir = ".";
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -291,6 +321,11 @@ int main(int argc, char** argv) {
             jsonPath = argv[++i];
         } else if (arg == "--data" && hasValue) {
             dataDir = argv[++i];
+        } else if (arg == "--only" && hasValue && (std::strcmp(argv[i + 1], "startup") == 0 ||
+                                                   std::strcmp(argv[i + 1], "gl") == 0 ||
+                                                   std::strcmp(argv[i + 1], "cpu") == 0 ||
+                                                   std::strcmp(argv[i + 1], "ceiling") == 0)) {
+            only = argv[++i];
         } else {
             std::cerr << "bench: bad argument '" << arg << "'\n";
             usage(std::cerr);
@@ -318,14 +353,26 @@ int main(int argc, char** argv) {
         std::cerr << "bench: message box \"" << caption << "\": " << text << '\n';
         return win32::messageBoxClosedAnswer(type);
     });
-    for (const char* name : bench::kEffectNames) results.effects.push_back(EffectFigures{name, {}, {}, 0, 0});
+    for (const char* name : bench::kEffectNames) results.effects.push_back(EffectFigures{name, {}, {}, {}, 0, 0});
 
-    std::cerr << "bench: start-up..." << std::endl;
-    bool ok = measureStartup(results, &error);
-    if (ok) std::cerr << "bench: OpenGL frames..." << std::endl;
-    ok = ok && measureOpenGl(results, &error);
-    if (ok) std::cerr << "bench: engine CPU time..." << std::endl;
-    ok = ok && measureEngineCpu(results, &error);
+    const auto wanted = [&only](const char* part) { return only.empty() || only == part; };
+    bool ok = true;
+    if (wanted("startup")) {
+        std::cerr << "bench: start-up..." << std::endl;
+        ok = measureStartup(results, &error);
+    }
+    if (ok && wanted("gl")) {
+        std::cerr << "bench: OpenGL frames..." << std::endl;
+        ok = measureOpenGl(results, &error);
+    }
+    if (ok && wanted("cpu")) {
+        std::cerr << "bench: engine CPU time..." << std::endl;
+        ok = measureEngineCpu(results, &error);
+    }
+    if (ok && wanted("ceiling")) {
+        std::cerr << "bench: the bare-GL ceiling..." << std::endl;
+        ok = measureCeiling(results, &error);
+    }
     if (!ok) {
         workDir->keep();
         std::cerr << "bench: " << error << " (working directory kept: " << workDir->path().string() << ")\n";

@@ -69,11 +69,19 @@ bool hasEnvironment(const char* name) {
 // SDL's offscreen and dummy drivers make windows that nobody can see, so a box
 // shown "there" would wait for an answer that never comes.
 bool hasDisplay() {
-    const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver()
-                                                     : SDL_GetHint(SDL_HINT_VIDEODRIVER);
-    if (startsWithNoCase(driver, "offscreen") || startsWithNoCase(driver, "dummy")) return false;
+    if (win32::windowsAreUnseen()) return false;
     return hasEnvironment("DISPLAY") || hasEnvironment("WAYLAND_DISPLAY");
 }
+
+}  // namespace
+
+bool win32::windowsAreUnseen() {
+    const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver()
+                                                     : SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return startsWithNoCase(driver, "offscreen") || startsWithNoCase(driver, "dummy");
+}
+
+namespace {
 
 // Shows a modal SDL box. False when SDL could not show one.
 bool showSdlBox(HWND owner, const char* text, const char* caption, UINT type, int* answer) {

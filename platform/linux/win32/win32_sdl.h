@@ -12,6 +12,10 @@ namespace win32 {
 // names; says on stderr, once, when there is no display. False without video.
 bool startVideo();
 
+// Whether SDL's video driver makes windows that nobody can see (its offscreen
+// and dummy drivers): nothing shown in them can be seen or read back.
+bool windowsAreUnseen();
+
 // The SDL window behind a window handle, or null for a handle that is not a live
 // window. The SDL window is destroyed with the window (DestroyWindow), so look it
 // up again rather than keeping the pointer across messages.

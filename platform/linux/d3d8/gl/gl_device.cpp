@@ -98,6 +98,10 @@ HRESULT Device::initialize() {
     glBindBuffer(GL_UNIFORM_BUFFER, constantBuffer_);
     glBufferData(GL_UNIFORM_BUFFER, sizeof(FixedFunctionConstants), nullptr, GL_DYNAMIC_DRAW);
     glBindBufferBase(GL_UNIFORM_BUFFER, kConstantsBinding, constantBuffer_);
+    glGenBuffers(1, &fragmentConstantBuffer_);
+    glBindBuffer(GL_UNIFORM_BUFFER, fragmentConstantBuffer_);
+    glBufferData(GL_UNIFORM_BUFFER, sizeof(FragmentConstants), nullptr, GL_DYNAMIC_DRAW);
+    glBindBufferBase(GL_UNIFORM_BUFFER, kFragmentConstantsBinding, fragmentConstantBuffer_);
 
     createSamplers();
     if (!createBackBuffer()) return D3DERR_NOTAVAILABLE;
@@ -168,6 +172,7 @@ void Device::destroyGl() {
     programs_.destroy();
     glDeleteSamplers(kStages, samplers_.data());
     glDeleteBuffers(1, &constantBuffer_);
+    glDeleteBuffers(1, &fragmentConstantBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteRenderbuffers(1, &colorBuffer_);

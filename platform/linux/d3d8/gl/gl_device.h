@@ -259,12 +259,14 @@ private:
     ShaderKey key_{};
     GLuint program_ = 0;
     FixedFunctionConstants constants_{};
+    FragmentConstants fragmentConstants_{};
     // Constant groups to upload, bits in the order of the ConstantRange groups.
     static constexpr uint32_t kTransformGroup = 1u << 0;
     static constexpr uint32_t kTextureMatrixGroup = 1u << 1;
     static constexpr uint32_t kMaterialGroup = 1u << 2;
     static constexpr uint32_t kColorGroup = 1u << 3;
     static constexpr uint32_t kLightGroup = 1u << 4;
+    static constexpr uint32_t kFragmentGroup = 1u << 5;  // the fragment block, whole
     uint32_t dirtyConstants_ = 0;
     GLuint attributeBuffer_ = 0;  // the buffer the attribute pointers read
 
@@ -278,6 +280,7 @@ private:
     GLuint depthBuffer_ = 0;
     GLuint vertexArray_ = 0;
     GLuint constantBuffer_ = 0;
+    GLuint fragmentConstantBuffer_ = 0;
     std::array<GLuint, kStages> samplers_{};
     GlCache cache_;
     ProgramCache programs_;

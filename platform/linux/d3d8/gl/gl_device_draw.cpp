@@ -305,8 +305,8 @@ void Device::computeMaterialConstants() {
 void Device::computeColorConstants() {
     const auto& rs = state_.renderStates;
     copyColor(constants_.globalAmbient, colorFromD3D(rs[D3DRS_AMBIENT]));
-    copyColor(constants_.textureFactor, colorFromD3D(rs[D3DRS_TEXTUREFACTOR]));
-    constants_.alphaReference[0] = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
+    copyColor(fragmentConstants_.textureFactor, colorFromD3D(rs[D3DRS_TEXTUREFACTOR]));
+    fragmentConstants_.alphaReference[0] = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
 }
 
 void Device::computeLightConstants() {
@@ -347,6 +347,10 @@ void Device::uploadConstants() {
         const ConstantRange& range = *kRanges[group];
         glBufferSubData(GL_UNIFORM_BUFFER, static_cast<GLintptr>(range.offset),
                         static_cast<GLsizeiptr>(range.size), bytes + range.offset);
+    }
+    if (dirtyConstants_ & kFragmentGroup) {
+        glBindBuffer(GL_UNIFORM_BUFFER, fragmentConstantBuffer_);
+        glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof fragmentConstants_, &fragmentConstants_);
     }
     dirtyConstants_ = 0;
 }
@@ -506,7 +510,7 @@ bool Device::prepareDraw() {
     }
     if (take(Dirty::Colors)) {
         computeColorConstants();
-        dirtyConstants_ |= kColorGroup;
+        dirtyConstants_ |= kColorGroup | kFragmentGroup;
     }
     if (take(Dirty::Lights)) {
         computeLightConstants();

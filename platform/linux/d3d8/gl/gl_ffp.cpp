@@ -12,9 +12,10 @@ static_assert(offsetof(FixedFunctionConstants, pixelOffset) == 192, "std140 layo
 static_assert(offsetof(FixedFunctionConstants, textureMatrix) == 224, "std140 layout");
 static_assert(offsetof(FixedFunctionConstants, materialDiffuse) == 736, "std140 layout");
 static_assert(offsetof(FixedFunctionConstants, globalAmbient) == 816, "std140 layout");
-static_assert(offsetof(FixedFunctionConstants, lights) == 864, "std140 layout");
+static_assert(offsetof(FixedFunctionConstants, lights) == 832, "std140 layout");
 static_assert(sizeof(LightConstants) == 112, "std140 layout");
-static_assert(sizeof(FixedFunctionConstants) == 1760, "std140 layout");
+static_assert(sizeof(FixedFunctionConstants) == 1728, "std140 layout");
+static_assert(offsetof(FragmentConstants, alphaReference) == 16, "std140 layout");
 static_assert(sizeof(ShaderKey) == 13 + kActiveLights + kStages * sizeof(StageKey),
               "ShaderKey must have no padding");
 
@@ -57,9 +58,13 @@ layout(std140) uniform FixedFunction {
     vec4 materialEmissive;
     vec4 materialPower;
     vec4 globalAmbient;
+    Light lights[8];
+};
+)";
+
+const char kFragmentConstantBlock[] = R"(layout(std140) uniform FragmentConstants {
     vec4 textureFactor;
     vec4 alphaReference;
-    Light lights[8];
 };
 )";
 
@@ -351,6 +356,10 @@ GLuint buildProgram(const ShaderKey& key) {
 
     const GLuint block = glGetUniformBlockIndex(program, "FixedFunction");
     if (block != GL_INVALID_INDEX) glUniformBlockBinding(program, block, kConstantsBinding);
+    const GLuint fragmentBlock = glGetUniformBlockIndex(program, "FragmentConstants");
+    if (fragmentBlock != GL_INVALID_INDEX) {
+        glUniformBlockBinding(program, fragmentBlock, kFragmentConstantsBinding);
+    }
     // GLSL 3.30 cannot give samplers a unit in the source: stage i samples unit i.
     glUseProgram(program);
     for (int i = 0; i < kStages; ++i) {
@@ -419,7 +428,7 @@ std::string vertexShaderSource(const ShaderKey& key) {
 
 std::string fragmentShaderSource(const ShaderKey& key) {
     std::string s = "#version 330 core\n";
-    s += kConstantBlock;
+    s += kFragmentConstantBlock;
     s += interpolation(key) + "in vec4 vDiffuse;\n" + interpolation(key) + "in vec4 vSpecular;\n";
     for (int i = 0; i < key.stageCount; ++i) {
         if (!stageSamplesTexture(key.stages[i])) continue;

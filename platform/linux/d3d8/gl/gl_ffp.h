@@ -6,8 +6,12 @@
 // light types, where the material colours come from, the texture stage
 // operations and arguments, texture coordinate sources) is in the key, and each
 // distinct key gets its own program, compiled the first time it is drawn with.
-// Everything numeric (matrices, colours, light parameters) lives in one uniform
-// block shared by all programs, so switching programs uploads nothing.
+// Everything numeric (matrices, colours, light parameters) lives in two uniform
+// blocks shared by all programs, so switching programs uploads nothing: one for
+// the vertex program, and a small one for the fragment program. Keeping them
+// apart matters on a software rasteriser such as llvmpipe: it keeps a copy of
+// the fragment program's constants and state with every draw whose constants
+// changed, and the vertex program's change with nearly every draw.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -131,9 +135,13 @@ struct alignas(16) FixedFunctionConstants {
     float materialPower[4];
     // colours
     float globalAmbient[4];
+    LightConstants lights[kActiveLights];
+};
+
+// The uniform block "FragmentConstants" (std140) of the fragment programs.
+struct alignas(16) FragmentConstants {
     float textureFactor[4];
     float alphaReference[4];  // x: ALPHAREF, 0..255
-    LightConstants lights[kActiveLights];
 };
 
 // Byte ranges of the groups of constants that change together.
@@ -158,6 +166,7 @@ constexpr ConstantRange kLightConstants{offsetof(FixedFunctionConstants, lights)
                                         sizeof(LightConstants) * kActiveLights};
 
 constexpr GLuint kConstantsBinding = 0;
+constexpr GLuint kFragmentConstantsBinding = 1;
 
 // Whether a running stage samples its texture: it has one, and an argument or
 // operation of its colour or alpha operation reads it.

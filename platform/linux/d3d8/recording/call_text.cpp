@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "objects.h"
 #include "recording.h"
 
 namespace d3d8::recording::text {
@@ -54,6 +55,11 @@ std::string number(float value) {
 
 std::string outPointer(const void* pointer) { return pointer ? "out" : "null"; }
 std::string window(HWND window) { return window ? "hwnd" : "null"; }
+
+std::string object(IUnknown* object) {
+    if (quiet()) return {};
+    return nameFor(object);
+}
 
 std::string vector(const D3DVECTOR& v) {
     if (quiet()) return {};
@@ -193,9 +199,9 @@ std::string stageStateValue(D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     }
 }
 
-std::string call(const std::string& head, std::initializer_list<std::string> args) {
+std::string call(std::string_view head, std::initializer_list<std::string> args) {
     if (quiet()) return {};
-    std::string out = head;
+    std::string out(head);
     out += '(';
     bool first = true;
     for (const std::string& arg : args) {

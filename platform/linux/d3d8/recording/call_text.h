@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "d3d8.h"
 
@@ -16,6 +17,7 @@ std::string color(D3DCOLOR value);     // "0xff000000"
 std::string number(float value);       // %g
 std::string outPointer(const void* pointer);  // "out", or "null" for a null pointer
 std::string window(HWND window);       // "hwnd" or "null"
+std::string object(IUnknown* object);  // the object's name, as nameOf gives it
 
 std::string vector(const D3DVECTOR& v);
 std::string colorValue(const D3DCOLORVALUE& c);
@@ -38,7 +40,7 @@ std::string renderStateValue(D3DRENDERSTATETYPE state, DWORD value);
 std::string stageStateValue(D3DTEXTURESTAGESTATETYPE type, DWORD value);
 
 // "head(a, b, c)".
-std::string call(const std::string& head, std::initializer_list<std::string> args);
+std::string call(std::string_view head, std::initializer_list<std::string> args);
 
 // Appends what a call handed back: text + " -> " + value.
 std::string gave(std::string text, const std::string& value);

@@ -374,7 +374,7 @@ HRESULT Device::GetMaterial(D3DMATERIAL8* pMaterial) {
 // Textures
 
 HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture) {
-    const std::string callText = text::call("SetTexture", {text::dec(Stage), nameFor(pTexture)});
+    const std::string callText = text::call("SetTexture", {text::dec(Stage), text::object(pTexture)});
     HRESULT result = D3D_OK;
     if (!planned("SetTexture", result)) result = setTexture(Stage, pTexture);
     return finish("SetTexture", callText, result);
@@ -402,7 +402,7 @@ HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppTexture) {
             Texture* texture = textures_[Stage];
             if (texture) texture->addRefInternal();  // documented: the caller must Release it
             *ppTexture = texture;
-            callText = text::gave(callText, nameFor(texture));
+            callText = text::gave(callText, text::object(texture));
         } else {
             result = D3DERR_INVALIDCALL;
         }
@@ -423,7 +423,7 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
     HRESULT result = D3D_OK;
     if (!planned("CreateTexture", result)) {
         result = createTexture(Width, Height, Levels, Usage, Format, Pool, ppTexture);
-        if (SUCCEEDED(result)) callText = text::gave(callText, nameFor(*ppTexture));
+        if (SUCCEEDED(result)) callText = text::gave(callText, text::object(*ppTexture));
     }
     return finish("CreateTexture", callText, result);
 }
@@ -458,7 +458,7 @@ HRESULT Device::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL 
     HRESULT result = D3D_OK;
     if (!planned("CreateVertexBuffer", result)) {
         result = createVertexBuffer(Length, Usage, FVF, Pool, ppVertexBuffer);
-        if (SUCCEEDED(result)) callText = text::gave(callText, nameFor(*ppVertexBuffer));
+        if (SUCCEEDED(result)) callText = text::gave(callText, text::object(*ppVertexBuffer));
     }
     return finish("CreateVertexBuffer", callText, result);
 }
@@ -484,7 +484,7 @@ HRESULT Device::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3
     HRESULT result = D3D_OK;
     if (!planned("CreateIndexBuffer", result)) {
         result = createIndexBuffer(Length, Usage, Format, Pool, ppIndexBuffer);
-        if (SUCCEEDED(result)) callText = text::gave(callText, nameFor(*ppIndexBuffer));
+        if (SUCCEEDED(result)) callText = text::gave(callText, text::object(*ppIndexBuffer));
     }
     return finish("CreateIndexBuffer", callText, result);
 }
@@ -507,7 +507,7 @@ HRESULT Device::createIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
 
 HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStreamData, UINT Stride) {
     const std::string callText =
-        text::call("SetStreamSource", {text::dec(StreamNumber), nameFor(pStreamData), text::dec(Stride)});
+        text::call("SetStreamSource", {text::dec(StreamNumber), text::object(pStreamData), text::dec(Stride)});
     HRESULT result = D3D_OK;
     if (!planned("SetStreamSource", result)) result = setStreamSource(StreamNumber, pStreamData, Stride);
     return finish("SetStreamSource", callText, result);
@@ -527,7 +527,7 @@ HRESULT Device::setStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UIN
 }
 
 HRESULT Device::SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT BaseVertexIndex) {
-    const std::string callText = text::call("SetIndices", {nameFor(pIndexData), text::dec(BaseVertexIndex)});
+    const std::string callText = text::call("SetIndices", {text::object(pIndexData), text::dec(BaseVertexIndex)});
     HRESULT result = D3D_OK;
     if (!planned("SetIndices", result)) result = setIndices(pIndexData, BaseVertexIndex);
     return finish("SetIndices", callText, result);
@@ -574,6 +574,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     if (!planned("DrawPrimitive", result) && !validPrimitiveType(PrimitiveType)) {
         result = D3DERR_INVALIDCALL;
     }
+    if (result == D3D_OK) tellDrawObserver({false, PrimitiveType, StartVertex, PrimitiveCount, 0, 0});
     return finish("DrawPrimitive", callText, result);
 }
 
@@ -587,7 +588,14 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT MinInd
     if (!planned("DrawIndexedPrimitive", result)) {
         if (!validPrimitiveType(PrimitiveType) || !indices_) result = D3DERR_INVALIDCALL;
     }
+    if (result == D3D_OK) {
+        tellDrawObserver({true, PrimitiveType, StartIndex, PrimitiveCount, MinIndex, NumVertices});
+    }
     return finish("DrawIndexedPrimitive", callText, result);
+}
+
+void Device::tellDrawObserver(const DrawCall& draw) {
+    if (const DrawObserver& observer = recorder().drawObserver()) observer(this, draw);
 }
 
 // ---------------------------------------------------------------------------

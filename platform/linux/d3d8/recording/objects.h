@@ -248,6 +248,7 @@ public:
     VertexBuffer* streamSource(UINT stream, UINT* stride) const;
     IndexBuffer* indices(UINT* baseVertexIndex) const;
     bool inScene() const { return inScene_; }
+    Texture* texture(DWORD stage) const { return stage < textures_.size() ? textures_[stage] : nullptr; }
 
 private:
     struct Stream {
@@ -260,6 +261,7 @@ private:
     HRESULT finish(const char* method, const std::string& text, HRESULT result);
     // Asks the recorder whether this call is to fail.
     static bool planned(const char* method, HRESULT& forced);
+    void tellDrawObserver(const DrawCall& draw);
 
     HRESULT clear(DWORD count, const D3DRECT* rects, DWORD flags);
     HRESULT setTexture(DWORD stage, IDirect3DBaseTexture8* texture);

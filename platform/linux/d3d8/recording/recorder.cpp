@@ -57,7 +57,8 @@ void Recorder::reset() {
 // Every plan for the method counts this call, so plans made for different call
 // numbers of one method all fire on time; when several fire together the oldest
 // plan gives the result.
-bool Recorder::plannedFailure(const std::string& method, HRESULT& forced) {
+bool Recorder::plannedFailure(std::string_view method, HRESULT& forced) {
+    if (plans_.empty()) return false;  // the usual case, and cheap in quiet mode
     bool fails = false;
     for (auto plan = plans_.begin(); plan != plans_.end();) {
         if (plan->method != method) {
@@ -79,9 +80,9 @@ bool Recorder::plannedFailure(const std::string& method, HRESULT& forced) {
     return fails;
 }
 
-void Recorder::record(const std::string& method, const std::string& text, HRESULT result) {
+void Recorder::record(std::string_view method, const std::string& text, HRESULT result) {
     if (quiet_) return;
-    calls_.push_back(Call{method, text, result});
+    calls_.push_back(Call{std::string(method), text, result});
 }
 
 std::string Recorder::nextName(const std::string& prefix) {
@@ -140,6 +141,11 @@ IDirect3DIndexBuffer8* indicesOf(IDirect3DDevice8* device, UINT* baseVertexIndex
 bool inScene(IDirect3DDevice8* device) {
     const Device* recording = dynamic_cast<Device*>(device);
     return recording && recording->inScene();
+}
+
+IDirect3DBaseTexture8* textureOf(IDirect3DDevice8* device, DWORD stage) {
+    const Device* recording = dynamic_cast<Device*>(device);
+    return recording ? recording->texture(stage) : nullptr;
 }
 
 std::vector<BYTE> contentsOf(IDirect3DResource8* resource, UINT level) {

@@ -39,9 +39,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "d3d8.h"
@@ -54,6 +56,20 @@ struct Call {
     std::string text;    // the whole call: "SetRenderState(137, 0)"
     HRESULT result;      // what the call returned (for Direct3DCreate8: E_FAIL when it gave null)
 };
+
+// A draw the device accepted: its arguments, and whether it used the indices.
+struct DrawCall {
+    bool indexed;
+    D3DPRIMITIVETYPE type;
+    UINT first;  // StartVertex, or StartIndex for an indexed draw
+    UINT primitiveCount;
+    UINT minIndex;     // indexed draws only
+    UINT numVertices;  // indexed draws only
+};
+
+// Told of every draw the device accepted, with the device as it stands then: its
+// state, streams, indices and textures (see the look-ups at the end).
+using DrawObserver = std::function<void(IDirect3DDevice8* device, const DrawCall& draw)>;
 
 // The arguments of a CreateDevice call, as the caller passed them.
 struct DeviceCreation {
@@ -101,10 +117,15 @@ public:
     void setQuiet(bool quiet) { quiet_ = quiet; }
     bool quiet() const { return quiet_; }
 
+    // Draws reach the observer, quiet or not; an empty one removes it. reset()
+    // leaves it as it is.
+    void setDrawObserver(DrawObserver observer) { drawObserver_ = std::move(observer); }
+    const DrawObserver& drawObserver() const { return drawObserver_; }
+
     // Used by the recording objects: records a call and says what it must return.
     // Returns true (and sets `forced`) when a failure was planned for this call.
-    bool plannedFailure(const std::string& method, HRESULT& forced);
-    void record(const std::string& method, const std::string& text, HRESULT result);
+    bool plannedFailure(std::string_view method, HRESULT& forced);
+    void record(std::string_view method, const std::string& text, HRESULT result);
     void noteDeviceCreation(const DeviceCreation& creation) { lastCreation_ = creation; }
     // The name of the next object of a kind: nextName("vb") gives "vb1", "vb2"...
     std::string nextName(const std::string& prefix);
@@ -121,6 +142,7 @@ private:
     std::optional<DeviceCreation> lastCreation_;
     std::map<std::string, int> nameCounts_;
     bool quiet_ = false;
+    DrawObserver drawObserver_;
 };
 
 // The one recorder that all recording objects report to.
@@ -148,6 +170,8 @@ const DeviceState* stateOf(IDirect3DDevice8* device);
 IDirect3DVertexBuffer8* streamSourceOf(IDirect3DDevice8* device, UINT stream, UINT* stride = nullptr);
 IDirect3DIndexBuffer8* indicesOf(IDirect3DDevice8* device, UINT* baseVertexIndex = nullptr);
 bool inScene(IDirect3DDevice8* device);
+// The texture set on a recording device's stage; null for none.
+IDirect3DBaseTexture8* textureOf(IDirect3DDevice8* device, DWORD stage);
 // A copy of the bytes of a buffer, or of one level of a texture (rows packed,
 // width x bytes per pixel each); empty for anything else.
 std::vector<BYTE> contentsOf(IDirect3DResource8* resource, UINT level = 0);
