@@ -8,7 +8,7 @@ endif()
 find_program(FFMPEG ffmpeg)
 find_program(FFPROBE ffprobe)
 
-set(_checks identical_runs half_rate music_start missing_ffmpeg bad_usage interrupt output_paths)
+set(_checks identical_runs half_rate music_start missing_ffmpeg encoder_stops bad_usage interrupt output_paths)
 if(FFMPEG AND FFPROBE)
   list(APPEND _checks mp4)
 else()

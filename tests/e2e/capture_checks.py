@@ -186,6 +186,22 @@ def check_missing_ffmpeg(capture, data, work):
     expect(os.listdir(work) == ["bin"], "files left: %s" % os.listdir(work))
 
 
+def check_encoder_stops(capture, data, work):
+    """An encoder that stops reading half-way: the capture neither hangs nor
+    claims success; it says so and leaves nothing behind."""
+    bin_dir = os.path.join(work, "bin")
+    os.mkdir(bin_dir)
+    fake = os.path.join(bin_dir, "ffmpeg")
+    with open(fake, "w") as f:
+        f.write("#!/bin/sh\nhead -c 2000000 >/dev/null\necho 'encoder gave up' >&2\nexit 3\n")
+    os.chmod(fake, 0o755)
+    env = dict(os.environ, PATH=bin_dir + os.pathsep + "/usr/bin:/bin")
+    out = os.path.join(work, "capture.mp4")
+    result = run_capture(capture, data, "--to", "60000", "--size", "64x48", "--out", out, env=env, expect_status=1)
+    expect("ffmpeg" in result.stderr and "exit status 3" in result.stderr, "unclear error: " + result.stderr)
+    expect(os.listdir(work) == ["bin"], "files left: %s" % os.listdir(work))
+
+
 def check_bad_usage(capture, data, work):
     """Bad arguments and unusable outputs are refused before anything is drawn."""
     for args in (["--fps", "0", "--out", "x"], ["--size", "640", "--out", "x"], ["--from", "5000", "--to", "4000",
@@ -265,6 +281,7 @@ CHECKS = {
     "music_start": check_music_start,
     "mp4": check_mp4,
     "missing_ffmpeg": check_missing_ffmpeg,
+    "encoder_stops": check_encoder_stops,
     "bad_usage": check_bad_usage,
     "interrupt": check_interrupt,
     "output_paths": check_output_paths,

@@ -14,8 +14,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <sstream>
@@ -36,6 +38,14 @@ namespace fs = std::filesystem;
 
 constexpr int kSoundDescriptor = 3;  // where ffmpeg finds the sound: pipe:3
 constexpr int kFirstSpareDescriptor = 10;
+
+// How many frames may wait for ffmpeg: enough for the capture to render ahead
+// while the encoder works on a hard frame, little enough to keep memory small.
+constexpr size_t kQueuedFrames = 4;
+constexpr int kVideoPipeBytes = 1 << 20;  // Linux's default ceiling for a user's pipe
+size_t queuedFrameBytes(const FrameFormat& format) {
+    return kQueuedFrames * static_cast<size_t>(format.width) * static_cast<size_t>(format.height) * 4;
+}
 
 // Writes all of `bytes`, through short writes. False when the reader has gone
 // (EPIPE: SIGPIPE is ignored), on any other error, and when the capture was
@@ -80,28 +90,62 @@ bool makePipe(int* readEnd, int* writeEnd) {
     return true;
 }
 
-// Sound bytes on their way to ffmpeg, written by a thread of their own.
-class SoundPipeWriter {
+// Bytes on their way to one of ffmpeg's pipes, written by a thread of their
+// own, so that the capture goes on to the next frame while ffmpeg encodes.
+// Written chunks are kept for reuse: no allocation per frame once it runs.
+// A writer with a limit makes push wait while that many bytes are queued; one
+// without never waits (the sound, which must not hold up the frames).
+class PipeWriter {
 public:
-    explicit SoundPipeWriter(int fd) : fd_(fd) {
+    PipeWriter(int fd, size_t limit) : fd_(fd), limit_(limit) {
         // The thread takes no signals: the capture's thread must get them, to
-        // leave a write that waits on ffmpeg.
+        // leave a push that waits on ffmpeg.
         sigset_t all, previous;
         sigfillset(&all);
         pthread_sigmask(SIG_BLOCK, &all, &previous);
         thread_ = std::thread([this] { run(); });
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
-    ~SoundPipeWriter() { close(); }
+    ~PipeWriter() { close(); }
+    PipeWriter(const PipeWriter&) = delete;
+    PipeWriter& operator=(const PipeWriter&) = delete;
 
-    void push(const uint8_t* bytes, size_t size) {
+    // Queues `size` bytes made by `fill`, which writes them into the buffer it
+    // is given. False when the pipe has failed, or when the capture was asked to
+    // stop while this waited for room (errno EINTR).
+    template <typename Fill>
+    bool push(size_t size, Fill fill) {
+        std::vector<uint8_t> chunk;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            while (!failed_ && limit_ != 0 && queuedBytes_ + size > limit_ && queuedBytes_ != 0) {
+                if (interruptSignal()) {
+                    errno = EINTR;
+                    return false;
+                }
+                roomMade_.wait_for(lock, std::chrono::milliseconds(20));
+            }
+            if (failed_) return false;
+            if (!spare_.empty()) {
+                chunk.swap(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        chunk.resize(size);
+        fill(chunk.data());
         std::lock_guard<std::mutex> lock(mutex_);
-        if (failed_) return;
-        pending_.insert(pending_.end(), bytes, bytes + size);
+        queuedBytes_ += size;
+        queue_.push_back(std::move(chunk));
         wake_.notify_one();
+        return true;
     }
 
-    // Writes what is queued, closes the pipe (ffmpeg sees the sound end) and
+    bool failed() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return failed_;
+    }
+
+    // Writes what is queued, closes the pipe (ffmpeg sees the input end) and
     // waits for the thread. True when every byte was taken.
     bool close() {
         {
@@ -116,29 +160,37 @@ public:
 
 private:
     void run() {
-        std::vector<uint8_t> sending;
         for (;;) {
+            std::vector<uint8_t> sending;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [this] { return closing_ || !pending_.empty(); });
-                if (pending_.empty()) return;  // closing, and everything sent
-                sending.swap(pending_);
-                pending_.clear();
+                wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+                if (queue_.empty()) return;  // closing, and everything sent
+                sending.swap(queue_.front());
+                queue_.pop_front();
             }
-            if (!writeAll(fd_, sending.data(), sending.size())) {
-                std::lock_guard<std::mutex> lock(mutex_);
+            const bool written = writeAll(fd_, sending.data(), sending.size());
+            std::lock_guard<std::mutex> lock(mutex_);
+            queuedBytes_ -= sending.size();
+            spare_.push_back(std::move(sending));
+            roomMade_.notify_one();
+            if (!written) {
                 failed_ = true;
-                pending_.clear();
+                queue_.clear();
+                queuedBytes_ = 0;
                 return;
             }
-            sending.clear();
         }
     }
 
     int fd_;
+    size_t limit_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::vector<uint8_t> pending_;
+    std::condition_variable roomMade_;
+    std::deque<std::vector<uint8_t>> queue_;
+    std::vector<std::vector<uint8_t>> spare_;
+    size_t queuedBytes_ = 0;
     bool closing_ = false;
     bool failed_ = false;
     std::thread thread_;
@@ -189,35 +241,39 @@ public:
     bool writeFrame(const PixelRows& frame, std::string* error) override {
         const auto* base = reinterpret_cast<const uint8_t*>(frame.pixels);
         const size_t rowBytes = static_cast<size_t>(frame.width) * 4;
-        bool ok = true;
-        if (static_cast<size_t>(frame.pitch) == rowBytes) {
-            ok = writeAll(videoFd_, base, rowBytes * static_cast<size_t>(frame.height));
-        } else {
-            for (int y = 0; ok && y < frame.height; ++y) {
-                ok = writeAll(videoFd_, base + static_cast<size_t>(y) * frame.pitch, rowBytes);
+        const bool ok = frames_->push(rowBytes * static_cast<size_t>(frame.height), [&](uint8_t* packed) {
+            for (int y = 0; y < frame.height; ++y) {
+                std::memcpy(packed + static_cast<size_t>(y) * rowBytes, base + static_cast<size_t>(y) * frame.pitch,
+                            rowBytes);
             }
+        });
+        if (ok) return true;
+        if (interruptSignal()) {
+            *error = "interrupted";
+        } else {
+            frames_->close();  // ffmpeg, if it still runs, sees its input end
+            *error = encoderStopped();
         }
-        if (!ok) *error = errno == EINTR ? std::string("interrupted") : encoderStopped();
-        return ok;
+        return false;
     }
 
     bool writeSound(const int16_t* samples, size_t frames, std::string* error) override {
         (void)error;
-        bytes_.clear();
-        for (size_t i = 0; i < frames * 2; ++i) {  // s16le whatever this machine's order is
-            const auto value = static_cast<uint16_t>(samples[i]);
-            bytes_.push_back(static_cast<uint8_t>(value));
-            bytes_.push_back(static_cast<uint8_t>(value >> 8));
-        }
-        sound_->push(bytes_.data(), bytes_.size());
+        sound_->push(frames * 4, [&](uint8_t* bytes) {
+            for (size_t i = 0; i < frames * 2; ++i) {  // s16le whatever this machine's order is
+                const auto value = static_cast<uint16_t>(samples[i]);
+                bytes[2 * i] = static_cast<uint8_t>(value);
+                bytes[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+            }
+        });
         return true;
     }
 
     bool finish(std::string* error) override {
-        closeDescriptor(videoFd_);
+        const bool framesTaken = frames_->close();
         const bool soundTaken = sound_->close();
         const int status = waitForEncoder();
-        if (status != 0 || !soundTaken) {
+        if (status != 0 || !soundTaken || !framesTaken) {
             *error = status != 0 ? "ffmpeg failed (" + describeStatus(status) + "); its messages are above"
                                  : encoderStopped();
             return false;
@@ -227,7 +283,7 @@ public:
 
     void abandon() override {
         if (pid_ > 0) ::kill(pid_, SIGKILL);  // the file is thrown away: no need to let it finish
-        closeDescriptor(videoFd_);
+        if (frames_) frames_->close();
         if (sound_) sound_->close();
         waitForEncoder();
         output_.discard();
@@ -244,6 +300,9 @@ private:
             closeDescriptor(videoFd_);
             return false;
         }
+        // A frame in fewer, larger writes: fewer switches between us and ffmpeg.
+        // Only a hint; a smaller pipe works as well.
+        ::fcntl(videoFd_, F_SETPIPE_SZ, kVideoPipeBytes);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, videoRead, STDIN_FILENO);
@@ -275,7 +334,9 @@ private:
             closeDescriptor(soundWrite);
             return false;
         }
-        sound_ = std::make_unique<SoundPipeWriter>(soundWrite);
+        frames_ = std::make_unique<PipeWriter>(videoFd_, queuedFrameBytes(format_));
+        videoFd_ = -1;  // the writer owns it now
+        sound_ = std::make_unique<PipeWriter>(soundWrite, 0);
         return true;
     }
 
@@ -312,8 +373,8 @@ private:
     FrameFormat format_;
     pid_t pid_ = -1;
     int videoFd_ = -1;
-    std::unique_ptr<SoundPipeWriter> sound_;
-    std::vector<uint8_t> bytes_;
+    std::unique_ptr<PipeWriter> frames_;
+    std::unique_ptr<PipeWriter> sound_;
 };
 
 }  // namespace
