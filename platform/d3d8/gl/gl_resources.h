@@ -6,7 +6,7 @@
 // what the buffers really hold.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "gl_api.h"
 
 #include <cstdint>
 #include <vector>
