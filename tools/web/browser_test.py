@@ -4,7 +4,9 @@ WebGL2 (SwiftShader), driven through the DevTools protocol.
 
 Usage:
   browser_test.py page SITE_DIR
-      loads the page, checks that the canvas shows the loading picture, clicks,
+      shows a message box (the log directory blocked) and checks that it is a
+      dialog in the page that the program goes by; then loads the page afresh,
+      checks that the canvas shows the loading picture, clicks,
       checks that the intro follows, that the AudioContext runs and that the
       music is not silent once the demo is past its 12 s cue; and that the page
       logged no errors. Prints the frames a second the page drew.
@@ -206,9 +208,49 @@ window.pageFrames = 0;
 """
 
 
+# Before the program starts, a file where its log directory should be: the log
+# cannot be opened, and the program asks whether to go on.
+BLOCK_THE_LOGS = """
+Object.defineProperty(window, 'Module', {configurable: true,
+  set: function (m) {
+    m.preRun = [function () {
+      try { FS.mkdir('/Data'); } catch (e) {}
+      FS.writeFile('/Data/Logs', 'in the way');
+    }];
+    Object.defineProperty(window, 'Module', {value: m, writable: true});
+  },
+  get: function () { return undefined; }});
+"""
+
+BOX_SHOWN = "!!document.getElementById('box') && document.getElementById('box').style.display === 'block'"
+
+
+def check_message_box(url, failures):
+    """A message box is a dialog in the page, and the program goes by its answer."""
+    browser = Browser()
+    try:
+        browser.call("Page.addScriptToEvaluateOnNewDocument", source=BLOCK_THE_LOGS)
+        browser.call("Page.navigate", url=url + "index.html")
+        browser.wait_for(BOX_SHOWN, 60, "the message box")
+        text = browser.evaluate("document.querySelector('#box p').textContent")
+        buttons = browser.evaluate("Array.from(document.querySelectorAll('#box button'))"
+                                   ".map(function (b) { return b.textContent; }).join(',')")
+        check(text.startswith("Could not open log file.") and buttons == "Yes,No",
+              "the log's question is a dialog with Yes and No (%r, %s)" % (text, buttons), failures)
+        browser.evaluate("Array.from(document.querySelectorAll('#box button'))"
+                         ".filter(function (b) { return b.textContent === 'No'; })[0].click()")
+        code = browser.wait_for("window.demoExit !== null ? String(window.demoExit) : ''", 20,
+                                "No to end the demo")
+        check(not browser.evaluate(BOX_SHOWN) and code == "0",
+              "answering No closes the dialog and ends the demo (exit code %s)" % code, failures)
+    finally:
+        browser.close()
+
+
 def run_page(args):
     failures = []
     with serve(args.site) as url:
+        check_message_box(url, failures)
         browser = Browser()
         try:
             browser.call("Page.navigate", url=url + "index.html")
