@@ -6,7 +6,8 @@
 #                               tests that are not full-only
 #   bash tools/test.sh --full   everything (what CI runs): fuzzes each reader of
 #                               outside input, builds the Windows programs
-#                               (./build-windows), runs every test of ./build, a two-
+#                               (./build-windows) and the web site (./build-web),
+#                               runs every test of ./build, a two-
 #                               minute soak, a Release build (./build-release) that
 #                               must compile without a warning and its unit tests,
 #                               then every test again built with AddressSanitizer and
@@ -40,6 +41,9 @@ if [ "$full" = 1 ]; then
   # under Wine. The first build cross-compiles the third-party libraries too.
   echo "== the Windows build (mingw-w64, the real Win32 and Direct3D 8; tree build-windows)"
   bash tools/windows/build.sh x86_64
+  # Likewise the web site, which the web-labelled tests load in headless chromium.
+  echo "== the web build (emscripten, WebGL2, Web Audio; tree build-web)"
+  bash tools/web/build.sh
 fi
 
 echo "== build and test"

@@ -57,8 +57,9 @@ port_stamp() {
   local recipe=$1 tree=$2 dep
   shift 2
   echo "source $(basename "$tree")"
-  echo "cc $("$PORT_CC" --version | head -n1)"
-  echo "cxx $("$PORT_CXX" --version | head -n1)"
+  # (A compiler that writes more after head has gone, as emcc does, complains of the closed pipe.)
+  echo "cc $("$PORT_CC" --version 2> /dev/null | head -n1)"
+  echo "cxx $("$PORT_CXX" --version 2> /dev/null | head -n1)"
   echo "host $PORT_HOST"
   echo "cflags $PORT_CFLAGS"
   echo "cxxflags $PORT_CXXFLAGS"

@@ -7,7 +7,6 @@
 
 #include "present_hooks.h"
 #include "gl_resources.h"
-#include "win32_sdl.h"
 
 namespace d3d8::gl {
 
@@ -43,7 +42,7 @@ HRESULT DeviceChild::getDevice(IDirect3DDevice8** device) {
 
 Device::Device(const Setup& setup)
     : hwnd_(setup.window),
-      window_(setup.sdlWindow),
+      window_(setup.surface),
       backBuffer_(setup.backBuffer),
       refreshRate_(setup.refreshRate ? setup.refreshRate : 60) {
     resetToDefaults(state_, backBuffer_.depthFormat != 0, backBuffer_.width, backBuffer_.height);
@@ -63,19 +62,8 @@ HRESULT Device::create(const Setup& setup, IDirect3DDevice8** device) {
 }
 
 HRESULT Device::initialize() {
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    context_ = SDL_GL_CreateContext(window_);
-    if (!context_) {
-        std::fprintf(stderr, "d3d8/gl: no OpenGL 3.3 core context: %s\n", SDL_GetError());
-        return D3DERR_NOTAVAILABLE;
-    }
-    if (SDL_GL_MakeCurrent(window_, context_) != 0 || epoxy_gl_version() < 33) {
-        std::fprintf(stderr, "d3d8/gl: OpenGL 3.3 core is not available\n");
-        return D3DERR_NOTAVAILABLE;
-    }
+    context_ = window::createContext(window_);
+    if (!context_) return D3DERR_NOTAVAILABLE;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
     // Texture rows (L8 ones included) are tightly packed; read-back rows too.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -120,7 +108,7 @@ HRESULT Device::initialize() {
     glClear(GL_COLOR_BUFFER_BIT | (backBuffer_.depthFormat ? GL_DEPTH_BUFFER_BIT : 0) |
             (backBuffer_.hasStencil ? GL_STENCIL_BUFFER_BIT : 0));
 
-    if (!backBuffer_.windowed) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!backBuffer_.windowed) window::setFullscreen(window_, true);
     applySwapInterval();
     return D3D_OK;
 }
@@ -199,19 +187,18 @@ Device::~Device() {
         releaseBindings();
     }
     if (context_) {
-        SDL_GL_MakeCurrent(current ? window_ : nullptr, nullptr);
-        SDL_GL_DeleteContext(context_);
+        window::deleteContext(current ? window_ : nullptr, context_);
     }
     // Leaving full screen, as Direct3D restores the desktop when the device goes.
-    if (!backBuffer_.windowed && current) SDL_SetWindowFullscreen(window_, 0);
+    if (!backBuffer_.windowed && current) window::setFullscreen(window_, false);
 }
 
 bool Device::makeCurrent() {
-    if (SDL_GL_GetCurrentContext() == context_) return true;
-    // The window layer destroys the SDL window with its window; never use a
+    if (context_ && window::isCurrent(context_)) return true;
+    // The window layer destroys the drawable with its window; never use a
     // window that is gone.
-    if (!context_ || win32::sdlWindow(hwnd_) != window_) return false;
-    return SDL_GL_MakeCurrent(window_, context_) == 0;
+    if (!context_ || window::surfaceOf(hwnd_) != window_) return false;
+    return window::makeCurrent(window_, context_);
 }
 
 void Device::textureDeleted(GLuint texture) { cache_.forgetTexture(texture); }

@@ -6,7 +6,7 @@
 // what the buffers really hold.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "gl_api.h"
 
 #include <cstdint>
 #include <vector>
@@ -71,7 +71,9 @@ private:
 // The storage and locking rules shared by vertex and index buffers.
 class BufferStorage {
 public:
-    bool allocate(UINT length, DWORD usage);
+    // Index buffers pass the device's cache: their buffer is bound as the
+    // element buffer before anything else (see allocate).
+    bool allocate(UINT length, DWORD usage, GlCache* elementBinding = nullptr);
     HRESULT lock(UINT offset, UINT size, BYTE** data, DWORD flags);
     // Uploads the locked range; `device` may be null once the device is gone.
     HRESULT unlock(Device* device);

@@ -4,7 +4,7 @@
 // recycled name is never mistaken for a live binding.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "gl_api.h"
 
 #include <array>
 #include <cstdint>

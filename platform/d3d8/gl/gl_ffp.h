@@ -14,7 +14,7 @@
 // changed, and the vertex program's change with nearly every draw.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "gl_api.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 namespace d3d8 {
 
 enum class Backend {
-    OpenGL,     // the real device: OpenGL 3.3 core in an SDL2 window (the default)
+    OpenGL,     // the real device: OpenGL 3.3 core (WebGL2 on the web) in a window (the default)
     Recording,  // records every call; for unit tests
 };
 

@@ -1,4 +1,5 @@
-// The subset of the Win32 API that the program calls, implemented over SDL2.
+// The subset of the Win32 API that the program calls. Each port that has no real Win32
+// implements it over its own windows (SDL2 on Linux, the page on the web).
 //
 // Type names, constants (with their documented values), function names and
 // argument order follow the Windows SDK so that the code above this layer reads

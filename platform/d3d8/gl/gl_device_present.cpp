@@ -6,7 +6,6 @@
 
 #include "present_hooks.h"
 #include "gl_device.h"
-#include "win32_sdl.h"
 
 namespace d3d8::gl {
 
@@ -70,7 +69,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
     // another window is not supported.
     if ((pSourceRect || pDestRect) && !copies) return D3DERR_INVALIDCALL;
     if (hDestWindowOverride && hDestWindowOverride != hwnd_) return D3DERR_INVALIDCALL;
-    if (win32::sdlWindow(hwnd_) != window_ || !makeCurrent()) return D3DERR_DEVICELOST;
+    if (window::surfaceOf(hwnd_) != window_ || !makeCurrent()) return D3DERR_DEVICELOST;
 
     if (presentObserver()) {
         readBackBuffer();
@@ -80,10 +79,10 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
     }
     // Under a driver whose windows nobody sees (capture, benchmarks), the copy
     // to the window and the swap would cost a frame's blit for nothing.
-    if (!win32::windowsAreUnseen()) {
+    if (!window::windowsAreUnseen()) {
         blitToWindow(pSourceRect, pDestRect);
         applySwapInterval();
-        SDL_GL_SwapWindow(window_);
+        window::swap(window_);
     }
     pace();
     return D3D_OK;
@@ -100,9 +99,9 @@ void Device::readBackBuffer() {
 
 void Device::blitToWindow(const RECT* source, const RECT* dest) {
     int drawableWidth = 0, drawableHeight = 0;
-    SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+    window::drawableSize(window_, drawableWidth, drawableHeight);
     int windowWidth = 0, windowHeight = 0;
-    SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+    window::clientSize(window_, windowWidth, windowHeight);
     if (drawableWidth <= 0 || drawableHeight <= 0 || windowWidth <= 0 || windowHeight <= 0) return;
 
     // Source in back-buffer pixels, Direct3D's top-down rows.
@@ -164,7 +163,7 @@ void Device::applySwapInterval() {
     if (wanted == swapInterval_) return;
     // Vertical sync where the driver gives it; when it does not, pace() still
     // keeps the loop at the refresh rate.
-    SDL_GL_SetSwapInterval(wanted);
+    window::setSwapInterval(wanted);
     swapInterval_ = wanted;
 }
 

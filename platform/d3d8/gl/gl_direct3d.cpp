@@ -1,15 +1,13 @@
-// The IDirect3D8 object of the OpenGL back end: one adapter (the desktop SDL
-// sees) and device creation with Direct3D 8's checks of the present parameters.
+// The IDirect3D8 object of the OpenGL back end: one adapter (the desktop the
+// window system sees) and device creation with Direct3D 8's checks of the present parameters.
 #include "gl_direct3d.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <new>
 
 #include "gl_common.h"
 #include "gl_device.h"
-#include "win32_sdl.h"
+#include "gl_window.h"
 
 namespace d3d8::gl {
 namespace {
@@ -17,11 +15,10 @@ namespace {
 constexpr UINT kDefaultRefreshRate = 60;
 constexpr UINT kMaxBackBufferSize = 16384;
 
-UINT desktopRefreshRate(int display) {
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0)
-        return kDefaultRefreshRate;
-    return static_cast<UINT>(mode.refresh_rate);
+UINT desktopRefreshRate(window::Surface* surface) {
+    window::DisplayMode mode;
+    if (!window::desktopMode(surface, mode) || mode.refreshRate <= 0) return kDefaultRefreshRate;
+    return static_cast<UINT>(mode.refreshRate);
 }
 
 bool exactlyOneVertexProcessing(DWORD flags) {
@@ -67,7 +64,7 @@ bool backBufferFormat(D3DFORMAT format, bool windowed, BackBufferDesc& desc) {
 }
 
 // Checks the present parameters as Direct3D 8 does and decides the back buffer.
-HRESULT describeBackBuffer(const D3DPRESENT_PARAMETERS& p, SDL_Window* window,
+HRESULT describeBackBuffer(const D3DPRESENT_PARAMETERS& p, window::Surface* surface,
                            BackBufferDesc& desc) {
     const bool windowed = p.Windowed != FALSE;
     desc.windowed = windowed;
@@ -93,7 +90,7 @@ HRESULT describeBackBuffer(const D3DPRESENT_PARAMETERS& p, SDL_Window* window,
     if (windowed) {
         // A zero size means the window's client area.
         int clientWidth = 0, clientHeight = 0;
-        SDL_GetWindowSize(window, &clientWidth, &clientHeight);
+        window::clientSize(surface, clientWidth, clientHeight);
         if (desc.width == 0) desc.width = static_cast<UINT>(std::max(clientWidth, 1));
         if (desc.height == 0) desc.height = static_cast<UINT>(std::max(clientHeight, 1));
     }
@@ -108,12 +105,12 @@ public:
 
     HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) override {
         if (Adapter != D3DADAPTER_DEFAULT || !pMode) return D3DERR_INVALIDCALL;
-        SDL_DisplayMode mode;
-        if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return D3DERR_NOTAVAILABLE;
-        pMode->Width = static_cast<UINT>(mode.w);
-        pMode->Height = static_cast<UINT>(mode.h);
+        window::DisplayMode mode;
+        if (!window::desktopMode(nullptr, mode)) return D3DERR_NOTAVAILABLE;
+        pMode->Width = static_cast<UINT>(mode.width);
+        pMode->Height = static_cast<UINT>(mode.height);
         pMode->RefreshRate =
-            mode.refresh_rate > 0 ? static_cast<UINT>(mode.refresh_rate) : kDefaultRefreshRate;
+            mode.refreshRate > 0 ? static_cast<UINT>(mode.refreshRate) : kDefaultRefreshRate;
         pMode->Format = D3DFMT_X8R8G8B8;
         return D3D_OK;
     }
@@ -129,12 +126,11 @@ public:
         }
         D3DPRESENT_PARAMETERS& params = *pPresentationParameters;
         const HWND window = params.hDeviceWindow ? params.hDeviceWindow : hFocusWindow;
-        SDL_Window* sdlWindow = window ? win32::sdlWindow(window) : nullptr;
-        if (!sdlWindow) return D3DERR_INVALIDCALL;
+        window::Surface* surface = window ? window::surfaceOf(window) : nullptr;
+        if (!surface) return D3DERR_INVALIDCALL;
 
-        Device::Setup setup{window, sdlWindow, BackBufferDesc{},
-                            desktopRefreshRate(SDL_GetWindowDisplayIndex(sdlWindow))};
-        const HRESULT checked = describeBackBuffer(params, sdlWindow, setup.backBuffer);
+        Device::Setup setup{window, surface, BackBufferDesc{}, desktopRefreshRate(surface)};
+        const HRESULT checked = describeBackBuffer(params, surface, setup.backBuffer);
         if (FAILED(checked)) return checked;
         const HRESULT created = Device::create(setup, ppReturnedDeviceInterface);
         if (FAILED(created)) return created;
@@ -155,10 +151,10 @@ private:
 IDirect3D8* createDirect3D() {
     // Without video there is no adapter: Direct3DCreate8 gives null. Video is
     // started here (by the window layer, which chooses the driver) when no
-    // window has done it yet, and left running: SDL keeps one video subsystem
+    // window has done it yet, and left running: a port keeps one video subsystem
     // for the whole process, and windows made later would die with it if it
     // were shut down when this object goes.
-    if (!win32::startVideo()) return nullptr;
+    if (!window::startVideo()) return nullptr;
     return new (std::nothrow) Direct3D();
 }
 

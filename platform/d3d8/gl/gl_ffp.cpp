@@ -373,12 +373,12 @@ GLuint buildProgram(const ShaderKey& key) {
 }  // namespace
 
 std::string vertexShaderSource(const ShaderKey& key) {
-    std::string s = "#version 330 core\n";
+    std::string s = kShaderPreamble;
     s += kConstantBlock;
     s += "layout(location = 0) in vec4 inPosition;\n"
          "layout(location = 1) in vec3 inNormal;\n"
-         "layout(location = 2) in vec4 inDiffuse;\n"
-         "layout(location = 3) in vec4 inSpecular;\n";
+         "layout(location = 2) in vec4 inDiffuseColor;\n"
+         "layout(location = 3) in vec4 inSpecularColor;\n";
     for (int set = 0; set < 8; ++set) {
         s += "layout(location = " + num(kAttribTexCoord0 + set) + ") in vec4 inTexCoord" +
              num(set) + ";\n";
@@ -387,7 +387,11 @@ std::string vertexShaderSource(const ShaderKey& key) {
     for (int i = 0; i < key.stageCount; ++i) {
         if (stageSamplesTexture(key.stages[i])) s += "out vec4 vTexCoord" + num(i) + ";\n";
     }
-    s += "void main() {\n";
+    // D3DCOLOR's bytes are B, G, R, A; VERTEX_COLOR (from the port's preamble)
+    // puts them in RGBA order where the attribute itself could not.
+    s += "void main() {\n"
+         "    vec4 inDiffuse = VERTEX_COLOR(inDiffuseColor);\n"
+         "    vec4 inSpecular = VERTEX_COLOR(inSpecularColor);\n";
     if (key.pretransformed) {
         // Screen-space x, y (pixels), z (0..1) and 1/w: back to clip space, keeping
         // w so that colours and coordinates are interpolated with perspective.
@@ -427,7 +431,7 @@ std::string vertexShaderSource(const ShaderKey& key) {
 }
 
 std::string fragmentShaderSource(const ShaderKey& key) {
-    std::string s = "#version 330 core\n";
+    std::string s = kShaderPreamble;
     s += kFragmentConstantBlock;
     s += interpolation(key) + "in vec4 vDiffuse;\n" + interpolation(key) + "in vec4 vSpecular;\n";
     for (int i = 0; i < key.stageCount; ++i) {

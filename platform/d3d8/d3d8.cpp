@@ -4,6 +4,7 @@
 
 #include "d3d8_backend.h"
 #include "gl/gl_direct3d.h"
+#include "gl/gl_window.h"
 #include "recording/recording.h"
 
 namespace d3d8 {
@@ -17,7 +18,7 @@ void selectBackend(Backend backend) { g_backend = backend; }
 Backend selectedBackend() { return g_backend; }
 
 void useOffscreenDevice() {
-    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    gl::window::useOffscreen();
     selectBackend(Backend::OpenGL);
 }
 

@@ -44,8 +44,7 @@
 // first, Present returns D3DERR_DEVICELOST and draws are dropped.
 #pragma once
 
-#include <SDL.h>
-#include <epoxy/gl.h>
+#include "gl_api.h"
 
 #include <array>
 #include <chrono>
@@ -58,6 +57,7 @@
 #include "gl_common.h"
 #include "gl_ffp.h"
 #include "gl_fvf.h"
+#include "gl_window.h"
 
 namespace d3d8::gl {
 
@@ -108,7 +108,7 @@ class Device final : public RefCounted<IDirect3DDevice8> {
 public:
     struct Setup {
         HWND window;
-        SDL_Window* sdlWindow;
+        window::Surface* surface;
         BackBufferDesc backBuffer;
         UINT refreshRate;  // of the display, for pacing (60 when unknown)
     };
@@ -272,8 +272,8 @@ private:
 
     // window and GL objects
     HWND hwnd_;
-    SDL_Window* window_;
-    SDL_GLContext context_ = nullptr;
+    window::Surface* window_;
+    window::Context* context_ = nullptr;
     BackBufferDesc backBuffer_;
     GLuint framebuffer_ = 0;
     GLuint colorBuffer_ = 0;

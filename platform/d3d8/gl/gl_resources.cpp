@@ -184,7 +184,7 @@ void Texture::upload(UINT index, const RECT& area) {
 // ---------------------------------------------------------------------------
 // Buffers
 
-bool BufferStorage::allocate(UINT length, DWORD usage) {
+bool BufferStorage::allocate(UINT length, DWORD usage, GlCache* elementBinding) {
     try {
         data_.assign(length, 0);
     } catch (const std::bad_alloc&) {
@@ -192,6 +192,10 @@ bool BufferStorage::allocate(UINT length, DWORD usage) {
     }
     usage_ = usage;
     glGenBuffers(1, &name_);
+    // WebGL2 gives a buffer its kind at its first binding, and an upload target
+    // makes it a data buffer that can never hold indices: an index buffer is
+    // bound as the element buffer first.
+    if (elementBinding) elementBinding->bindElementBuffer(name_);
     // GL_COPY_WRITE_BUFFER is bound for uploads only: binding it disturbs
     // neither the vertex array's element buffer nor the attribute source.
     glBindBuffer(GL_COPY_WRITE_BUFFER, name_);
@@ -318,7 +322,7 @@ HRESULT IndexBuffer::create(Device* device, UINT length, DWORD usage, D3DFORMAT 
     if (!device->makeCurrent()) return D3DERR_INVALIDCALL;
     auto* created = new (std::nothrow) IndexBuffer(device, usage, format, pool);
     if (!created) return E_OUTOFMEMORY;
-    if (!created->storage_.allocate(length, usage)) {
+    if (!created->storage_.allocate(length, usage, &device->glCache())) {
         created->Release();
         return E_OUTOFMEMORY;
     }
