@@ -32,8 +32,20 @@ esac
 bash tools/setup.sh
 
 if [ "$full" = 1 ]; then
+  # The Windows and web builds' third-party libraries take minutes to compile
+  # from a fresh clone, and each fuzz target runs on one core for its minute:
+  # the libraries are built beside the fuzz stage, on the other core.
+  echo "== the Windows and web builds' libraries, beside the fuzz stage (log: build-ports.log)"
+  # A process group of its own, so that a failed fuzz stage stops it whole.
+  setsid bash -c 'bash tools/windows/deps.sh --arch x86_64 --prefix build-windows/deps-x86_64 \
+                    --sources build-windows/sources &&
+                  bash tools/web/deps.sh --prefix build-web/deps' >build-ports.log 2>&1 &
+  ports=$!
+  trap 'kill -- "-$ports" 2>/dev/null || true' EXIT
   echo "== fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
   bash tools/fuzz/run.sh 60
+  wait "$ports" || { tail -n 40 build-ports.log; echo "== the libraries failed to build (build-ports.log)"; exit 1; }
+  trap - EXIT
 fi
 
 if [ "$full" = 1 ]; then
