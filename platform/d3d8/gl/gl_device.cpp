@@ -86,10 +86,6 @@ HRESULT Device::initialize() {
     glBindBuffer(GL_UNIFORM_BUFFER, constantBuffer_);
     glBufferData(GL_UNIFORM_BUFFER, sizeof(FixedFunctionConstants), nullptr, GL_DYNAMIC_DRAW);
     glBindBufferBase(GL_UNIFORM_BUFFER, kConstantsBinding, constantBuffer_);
-    glGenBuffers(1, &fragmentConstantBuffer_);
-    glBindBuffer(GL_UNIFORM_BUFFER, fragmentConstantBuffer_);
-    glBufferData(GL_UNIFORM_BUFFER, sizeof(FragmentConstants), nullptr, GL_DYNAMIC_DRAW);
-    glBindBufferBase(GL_UNIFORM_BUFFER, kFragmentConstantsBinding, fragmentConstantBuffer_);
 
     createSamplers();
     if (!createBackBuffer()) return D3DERR_NOTAVAILABLE;
@@ -160,7 +156,7 @@ void Device::destroyGl() {
     programs_.destroy();
     glDeleteSamplers(kStages, samplers_.data());
     glDeleteBuffers(1, &constantBuffer_);
-    glDeleteBuffers(1, &fragmentConstantBuffer_);
+    programUniforms_.clear();  // their programs are gone
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteRenderbuffers(1, &colorBuffer_);

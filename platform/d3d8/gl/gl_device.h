@@ -49,6 +49,7 @@
 #include <array>
 #include <chrono>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "d3d8.h"
@@ -212,6 +213,7 @@ private:
     void buildShaderKey(ShaderKey& key) const;
     int runningStages() const;
     void uploadConstants();
+    void uploadProgramUniforms();
     void computeTransformConstants();
     void computeTextureMatrixConstants();
     void computeMaterialConstants();
@@ -260,13 +262,26 @@ private:
     GLuint program_ = 0;
     FixedFunctionConstants constants_{};
     FragmentConstants fragmentConstants_{};
-    // Constant groups to upload, bits in the order of the ConstantRange groups.
-    static constexpr uint32_t kTransformGroup = 1u << 0;
+    TransformConstants transforms_{};
+    // Plain uniforms belong to a program: each program's locations of the
+    // transforms and the fragment constants, and which change of each it was
+    // last given (0: never).
+    struct ProgramUniforms {
+        bool located = false;
+        GLint transforms[5] = {-1, -1, -1, -1, -1};
+        GLint fragment[2] = {-1, -1};
+        uint64_t transformsVersion = 0;
+        uint64_t fragmentVersion = 0;
+    };
+    std::unordered_map<GLuint, ProgramUniforms> programUniforms_;
+    uint64_t transformsVersion_ = 1;
+    uint64_t fragmentConstantsVersion_ = 1;
+    // Groups of the block's constants to upload, bits in the order of the
+    // ConstantRange groups (bit 0, the transforms, are plain uniforms now).
     static constexpr uint32_t kTextureMatrixGroup = 1u << 1;
     static constexpr uint32_t kMaterialGroup = 1u << 2;
     static constexpr uint32_t kColorGroup = 1u << 3;
     static constexpr uint32_t kLightGroup = 1u << 4;
-    static constexpr uint32_t kFragmentGroup = 1u << 5;  // the fragment block, whole
     uint32_t dirtyConstants_ = 0;
     GLuint attributeBuffer_ = 0;  // the buffer the attribute pointers read
 
@@ -280,7 +295,6 @@ private:
     GLuint depthBuffer_ = 0;
     GLuint vertexArray_ = 0;
     GLuint constantBuffer_ = 0;
-    GLuint fragmentConstantBuffer_ = 0;
     std::array<GLuint, kStages> samplers_{};
     GlCache cache_;
     ProgramCache programs_;

@@ -270,20 +270,20 @@ void Device::buildShaderKey(ShaderKey& key) const {
 void Device::computeTransformConstants() {
     const D3DMATRIX worldView = multiply(state_.world, state_.view);
     const D3DMATRIX worldViewProj = multiply(worldView, state_.projection);
-    std::memcpy(constants_.worldViewProj, &worldViewProj, sizeof(float) * 16);
-    std::memcpy(constants_.worldView, &worldView, sizeof(float) * 16);
-    normalMatrix(worldView, constants_.normalMatrix);
+    std::memcpy(transforms_.worldViewProj, &worldViewProj, sizeof(float) * 16);
+    std::memcpy(transforms_.worldView, &worldView, sizeof(float) * 16);
+    normalMatrix(worldView, transforms_.normalMatrix);
 
     const auto& vp = state_.viewport;
     const float width = static_cast<float>(vp.Width);
     const float height = static_cast<float>(vp.Height);
     // Half a pixel is 1/width in normalised device units; GL's y runs upwards.
-    constants_.pixelOffset[0] = 2.0f * kPixelCentre / width;
-    constants_.pixelOffset[1] = -2.0f * kPixelCentre / height;
-    constants_.screenToClip[0] = 2.0f / width;
-    constants_.screenToClip[1] = -2.0f / height;
-    constants_.screenToClip[2] = kPixelCentre - static_cast<float>(vp.X);
-    constants_.screenToClip[3] = kPixelCentre - static_cast<float>(vp.Y);
+    transforms_.pixelOffset[0] = 2.0f * kPixelCentre / width;
+    transforms_.pixelOffset[1] = -2.0f * kPixelCentre / height;
+    transforms_.screenToClip[0] = 2.0f / width;
+    transforms_.screenToClip[1] = -2.0f / height;
+    transforms_.screenToClip[2] = kPixelCentre - static_cast<float>(vp.X);
+    transforms_.screenToClip[3] = kPixelCentre - static_cast<float>(vp.Y);
 }
 
 void Device::computeTextureMatrixConstants() {
@@ -336,23 +336,47 @@ void Device::computeLightConstants() {
 }
 
 void Device::uploadConstants() {
-    static const ConstantRange* const kRanges[] = {&kTransformConstants, &kTextureMatrixConstants,
-                                                   &kMaterialConstants, &kColorConstants,
-                                                   &kLightConstants};
+    // The transforms (group 0) are plain uniforms: uploadProgramUniforms.
+    static const ConstantRange* const kRanges[] = {nullptr, &kTextureMatrixConstants, &kMaterialConstants,
+                                                   &kColorConstants, &kLightConstants};
     if (!dirtyConstants_) return;
     glBindBuffer(GL_UNIFORM_BUFFER, constantBuffer_);
     const auto* bytes = reinterpret_cast<const uint8_t*>(&constants_);
-    for (uint32_t group = 0; group < 5; ++group) {
+    for (uint32_t group = 1; group < 5; ++group) {
         if (!(dirtyConstants_ & (1u << group))) continue;
         const ConstantRange& range = *kRanges[group];
         glBufferSubData(GL_UNIFORM_BUFFER, static_cast<GLintptr>(range.offset),
                         static_cast<GLsizeiptr>(range.size), bytes + range.offset);
     }
-    if (dirtyConstants_ & kFragmentGroup) {
-        glBindBuffer(GL_UNIFORM_BUFFER, fragmentConstantBuffer_);
-        glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof fragmentConstants_, &fragmentConstants_);
-    }
     dirtyConstants_ = 0;
+}
+
+// Gives the current program the transforms and the fragment constants, unless
+// it has them already.
+void Device::uploadProgramUniforms() {
+    ProgramUniforms& uniforms = programUniforms_[program_];
+    if (!uniforms.located) {
+        static const char* const kTransformNames[5] = {"worldViewProj", "worldView", "normalMatrix",
+                                                      "pixelOffset", "screenToClip"};
+        for (int i = 0; i < 5; ++i) uniforms.transforms[i] = glGetUniformLocation(program_, kTransformNames[i]);
+        uniforms.fragment[0] = glGetUniformLocation(program_, "textureFactor");
+        uniforms.fragment[1] = glGetUniformLocation(program_, "alphaReference");
+        uniforms.located = true;
+    }
+    // A uniform the program does not use has location -1, which GL ignores.
+    if (uniforms.transformsVersion != transformsVersion_) {
+        glUniformMatrix4fv(uniforms.transforms[0], 1, GL_FALSE, transforms_.worldViewProj);
+        glUniformMatrix4fv(uniforms.transforms[1], 1, GL_FALSE, transforms_.worldView);
+        glUniformMatrix4fv(uniforms.transforms[2], 1, GL_FALSE, transforms_.normalMatrix);
+        glUniform4fv(uniforms.transforms[3], 1, transforms_.pixelOffset);
+        glUniform4fv(uniforms.transforms[4], 1, transforms_.screenToClip);
+        uniforms.transformsVersion = transformsVersion_;
+    }
+    if (uniforms.fragmentVersion != fragmentConstantsVersion_) {
+        glUniform4fv(uniforms.fragment[0], 1, fragmentConstants_.textureFactor);
+        glUniform4fv(uniforms.fragment[1], 1, fragmentConstants_.alphaReference);
+        uniforms.fragmentVersion = fragmentConstantsVersion_;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -498,7 +522,7 @@ bool Device::prepareDraw() {
     };
     if (take(Dirty::Transforms)) {
         computeTransformConstants();
-        dirtyConstants_ |= kTransformGroup;
+        ++transformsVersion_;
     }
     if (take(Dirty::TextureMatrices)) {
         computeTextureMatrixConstants();
@@ -510,13 +534,15 @@ bool Device::prepareDraw() {
     }
     if (take(Dirty::Colors)) {
         computeColorConstants();
-        dirtyConstants_ |= kColorGroup | kFragmentGroup;
+        dirtyConstants_ |= kColorGroup;
+        ++fragmentConstantsVersion_;
     }
     if (take(Dirty::Lights)) {
         computeLightConstants();
         dirtyConstants_ |= kLightGroup;
     }
     uploadConstants();
+    uploadProgramUniforms();
 
     if (take(Dirty::VertexInput)) applyVertexInput();
     if (take(Dirty::IndexBuffer))

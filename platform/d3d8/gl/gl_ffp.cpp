@@ -8,14 +8,12 @@
 namespace d3d8::gl {
 
 // The GLSL block below must match FixedFunctionConstants byte for byte (std140).
-static_assert(offsetof(FixedFunctionConstants, pixelOffset) == 192, "std140 layout");
-static_assert(offsetof(FixedFunctionConstants, textureMatrix) == 224, "std140 layout");
-static_assert(offsetof(FixedFunctionConstants, materialDiffuse) == 736, "std140 layout");
-static_assert(offsetof(FixedFunctionConstants, globalAmbient) == 816, "std140 layout");
-static_assert(offsetof(FixedFunctionConstants, lights) == 832, "std140 layout");
+static_assert(offsetof(FixedFunctionConstants, textureMatrix) == 0, "std140 layout");
+static_assert(offsetof(FixedFunctionConstants, materialDiffuse) == 512, "std140 layout");
+static_assert(offsetof(FixedFunctionConstants, globalAmbient) == 592, "std140 layout");
+static_assert(offsetof(FixedFunctionConstants, lights) == 608, "std140 layout");
 static_assert(sizeof(LightConstants) == 112, "std140 layout");
-static_assert(sizeof(FixedFunctionConstants) == 1728, "std140 layout");
-static_assert(offsetof(FragmentConstants, alphaReference) == 16, "std140 layout");
+static_assert(sizeof(FixedFunctionConstants) == 1504, "std140 layout");
 static_assert(sizeof(ShaderKey) == 13 + kActiveLights + kStages * sizeof(StageKey),
               "ShaderKey must have no padding");
 
@@ -45,12 +43,12 @@ const char kConstantBlock[] = R"(struct Light {
     vec4 attenuation;
     vec4 spot;
 };
+uniform mat4 worldViewProj;
+uniform mat4 worldView;
+uniform mat4 normalMatrix;
+uniform vec4 pixelOffset;
+uniform vec4 screenToClip;
 layout(std140) uniform FixedFunction {
-    mat4 worldViewProj;
-    mat4 worldView;
-    mat4 normalMatrix;
-    vec4 pixelOffset;
-    vec4 screenToClip;
     mat4 textureMatrix[8];
     vec4 materialDiffuse;
     vec4 materialAmbient;
@@ -62,11 +60,8 @@ layout(std140) uniform FixedFunction {
 };
 )";
 
-const char kFragmentConstantBlock[] = R"(layout(std140) uniform FragmentConstants {
-    vec4 textureFactor;
-    vec4 alphaReference;
-};
-)";
+// The fragment programs' constants are plain uniforms too (TransformConstants).
+const char kFragmentConstants[] = "uniform vec4 textureFactor;\nuniform vec4 alphaReference;\n";
 
 std::string num(int value) { return std::to_string(value); }
 
@@ -356,10 +351,6 @@ GLuint buildProgram(const ShaderKey& key) {
 
     const GLuint block = glGetUniformBlockIndex(program, "FixedFunction");
     if (block != GL_INVALID_INDEX) glUniformBlockBinding(program, block, kConstantsBinding);
-    const GLuint fragmentBlock = glGetUniformBlockIndex(program, "FragmentConstants");
-    if (fragmentBlock != GL_INVALID_INDEX) {
-        glUniformBlockBinding(program, fragmentBlock, kFragmentConstantsBinding);
-    }
     // GLSL 3.30 cannot give samplers a unit in the source: stage i samples unit i.
     glUseProgram(program);
     for (int i = 0; i < kStages; ++i) {
@@ -432,7 +423,7 @@ std::string vertexShaderSource(const ShaderKey& key) {
 
 std::string fragmentShaderSource(const ShaderKey& key) {
     std::string s = kShaderPreamble;
-    s += kFragmentConstantBlock;
+    s += kFragmentConstants;
     s += interpolation(key) + "in vec4 vDiffuse;\n" + interpolation(key) + "in vec4 vSpecular;\n";
     for (int i = 0; i < key.stageCount; ++i) {
         if (!stageSamplesTexture(key.stages[i])) continue;

@@ -118,13 +118,20 @@ struct alignas(16) LightConstants {
     float spot[4];         // cos(theta/2), cos(phi/2), falloff
 };
 
-struct alignas(16) FixedFunctionConstants {
-    // transforms
+// The vertex programs' transforms, which change with nearly every draw: plain
+// uniforms of each program, not part of the block below. A driver may take any
+// change of a uniform buffer as a change of every stage's constants; llvmpipe
+// then copies its whole rasteriser state with the next draw.
+struct TransformConstants {
     float worldViewProj[16];
     float worldView[16];
     float normalMatrix[16];  // inverse transpose of world·view's 3x3, padded
     float pixelOffset[4];    // clip-space shift that puts pixel centres where Direct3D has them
     float screenToClip[4];   // pre-transformed vertices: 2/width, -2/height, centre - X, centre - Y
+};
+
+// The uniform block "FixedFunction" (std140) of the vertex programs.
+struct alignas(16) FixedFunctionConstants {
     // texture matrices
     float textureMatrix[kStages][16];
     // material
@@ -138,8 +145,9 @@ struct alignas(16) FixedFunctionConstants {
     LightConstants lights[kActiveLights];
 };
 
-// The uniform block "FragmentConstants" (std140) of the fragment programs.
-struct alignas(16) FragmentConstants {
+// The fragment programs' uniforms textureFactor and alphaReference (plain
+// uniforms too, for the same reason).
+struct FragmentConstants {
     float textureFactor[4];
     float alphaReference[4];  // x: ALPHAREF, 0..255
 };
@@ -149,9 +157,6 @@ struct ConstantRange {
     size_t offset;
     size_t size;
 };
-constexpr ConstantRange kTransformConstants{offsetof(FixedFunctionConstants, worldViewProj),
-                                            offsetof(FixedFunctionConstants, textureMatrix) -
-                                                offsetof(FixedFunctionConstants, worldViewProj)};
 constexpr ConstantRange kTextureMatrixConstants{
     offsetof(FixedFunctionConstants, textureMatrix),
     offsetof(FixedFunctionConstants, materialDiffuse) -
@@ -166,7 +171,6 @@ constexpr ConstantRange kLightConstants{offsetof(FixedFunctionConstants, lights)
                                         sizeof(LightConstants) * kActiveLights};
 
 constexpr GLuint kConstantsBinding = 0;
-constexpr GLuint kFragmentConstantsBinding = 1;
 
 // Whether a running stage samples its texture: it has one, and an argument or
 // operation of its colour or alpha operation reads it.
