@@ -11,9 +11,10 @@
 #   PORT_JOBS            parallel build jobs
 # The recipes themselves know nothing of the platform.
 #
-# Build trees, logs and stamps live in PORT_PREFIX/build. A library is rebuilt only when its stamp
-# differs: the stamp records the package version, the compiler, the flags, the toolchain file, a
-# digest of the recipe's code and the stamps of the libraries it is built against.
+# Build trees, logs and stamps live in PORT_PREFIX/build. A library is rebuilt when its stamp
+# differs: the stamp records the package version, the compiler, the flags, the toolchain files, a
+# digest of the recipe's code and the stamps of the libraries it is built against. It is also
+# rebuilt when a file it installed is gone or changed: NAME.files lists them with their digests.
 
 ports_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -29,8 +30,11 @@ port_build() {
   local wanted
   wanted=$(port_stamp "$recipe" "$tree" "$@")
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
-    echo "$name: up to date ($(basename "$tree"))"
-    return 0
+    if installed_files_intact "$work/$name.files"; then
+      echo "$name: up to date ($(basename "$tree"))"
+      return 0
+    fi
+    echo "$name: a file it installed is missing or changed"
   fi
 
   echo "$name: building $(basename "$tree") (log: $log)"
@@ -38,6 +42,7 @@ port_build() {
   rm -rf "${work:?}/$name"
   mkdir -p "$work/$name"
   local started=$SECONDS status
+  prefix_digests > "$work/$name.before"
   set +e
   (set -e; cd "$work/$name" && "$recipe" "$tree") > "$log" 2>&1
   status=$?
@@ -49,8 +54,21 @@ port_build() {
     echo "$name: build failed; full log: $log" >&2
     exit 1
   fi
+  # What the recipe installed or replaced: the lines that were not there before.
+  prefix_digests | grep -vxF -f "$work/$name.before" > "$work/$name.files" || true
+  rm -f "$work/$name.before"
   printf '%s\n' "$wanted" > "$stamp"
   echo "$name: built in $((SECONDS - started)) s"
+}
+
+# The digests of every file installed in the prefix (not the build trees), as sha256sum prints them.
+prefix_digests() {
+  (cd "$PORT_PREFIX" && find . -path ./build -prune -o -type f ! -name .lock -print0 |
+     LC_ALL=C sort -z | xargs -0 -r sha256sum)
+}
+
+installed_files_intact() {
+  [ -s "$1" ] && (cd "$PORT_PREFIX" && sha256sum --check --quiet --status "$1")
 }
 
 port_stamp() {
@@ -63,7 +81,8 @@ port_stamp() {
   echo "host $PORT_HOST"
   echo "cflags $PORT_CFLAGS"
   echo "cxxflags $PORT_CXXFLAGS"
-  echo "toolchain $(sha256sum < "$PORT_CMAKE_TOOLCHAIN" | cut -c1-16)"
+  # The toolchain file and the ones beside it that it may include.
+  echo "toolchain $(cat "$(dirname "$PORT_CMAKE_TOOLCHAIN")"/toolchain*.cmake | sha256sum | cut -c1-16)"
   echo "recipe $( (declare -f "$recipe" cmake_configure cmake_build install_files remove_empty_dirs) | sha256sum | cut -c1-16)"
   for dep in "$@"; do
     echo "built-against $dep $(sha256sum < "$PORT_PREFIX/build/$dep.stamp" | cut -c1-16)"
@@ -170,4 +189,46 @@ recipe_libopenmpt() {
   # libtool's archive description and the documentation are not needed to link.
   rm -rf "$PORT_PREFIX/lib/libopenmpt.la" "$PORT_PREFIX/share/doc/libopenmpt"
   remove_empty_dirs share/doc share
+}
+
+# zlib's CMake build cannot target emscripten (its shared library becomes a static one there, of
+# the same name as the static one), nor Linux from Debian's source (which lacks the Windows
+# resource file its CMake list names on every system but mingw). The library is compiled directly
+# instead: its C files, with the zconf.h of its source, and a zlib.pc of our own.
+recipe_zlib_direct() {
+  local src=$1 c version
+  for c in "$src"/*.c; do
+    "$PORT_CC" $PORT_CFLAGS -DHAVE_UNISTD_H -DHAVE_STDARG_H -I "$src" -c "$c" -o "$(basename "$c" .c).o"
+  done
+  rm -f libz.a
+  "$PORT_AR" rcs libz.a ./*.o
+  version=$(sed -n 's/^#define ZLIB_VERSION "\(.*\)"/\1/p' "$src/zlib.h")
+  printf '%s\n' "prefix=$PORT_PREFIX" 'libdir=${prefix}/lib' 'includedir=${prefix}/include' '' \
+    'Name: zlib' 'Description: zlib compression library' "Version: $version" \
+    'Libs: -L${libdir} -lz' 'Cflags: -I${includedir}' > zlib.pc
+  install_files include "$src/zlib.h" "$src/zconf.h"
+  install_files lib libz.a
+  install_files lib/pkgconfig zlib.pc
+}
+
+recipe_sdl2() {
+  # For a program that runs on any Linux desktop: static, with every window system and sound
+  # server loaded at run time (X11, Wayland, KMS/DRM, ALSA, PulseAudio, PipeWire), so the program
+  # needs none of their libraries to start and uses whichever the machine has. Left out: what the
+  # demo never uses (joysticks over libusb, sound servers of the past, sample-rate conversion by
+  # libsamplerate, the test library), and ccache.
+  cmake_configure "$1" \
+    -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_STATIC_PIC=ON -DSDL_TEST=OFF -DSDL_TESTS=OFF \
+    -DSDL_CCACHE=OFF -DSDL_RPATH=OFF \
+    -DSDL_X11_SHARED=ON -DSDL_WAYLAND_SHARED=ON -DSDL_WAYLAND_LIBDECOR_SHARED=ON \
+    -DSDL_KMSDRM_SHARED=ON -DSDL_ALSA_SHARED=ON -DSDL_PULSEAUDIO_SHARED=ON \
+    -DSDL_PIPEWIRE_SHARED=ON \
+    -DSDL_JACK=OFF -DSDL_ESD=OFF -DSDL_ARTS=OFF -DSDL_NAS=OFF -DSDL_SNDIO=OFF \
+    -DSDL_LIBSAMPLERATE=OFF -DSDL_HIDAPI_LIBUSB=OFF -DSDL_DIRECTFB=OFF -DSDL_RPI=OFF \
+    -DSDL_VIVANTE=OFF
+  cmake_build
+  cmake --install .
+  # sdl2-config, the CMake package files and the aclocal macro are for other build systems.
+  rm -rf "$PORT_PREFIX/bin/sdl2-config" "$PORT_PREFIX/lib/cmake/SDL2" "$PORT_PREFIX/share/aclocal"
+  remove_empty_dirs bin lib/cmake share
 }

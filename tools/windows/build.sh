@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (demo.exe, framedump.exe, bench.exe) with mingw-w64
 # against the real Win32 and Direct3D 8, after cross-building the libraries they
-# need from Debian's source packages (tools/windows/deps.sh).
+# need from Debian's source packages (tools/ports/deps.sh, into the machine's cache
+# outside the clone, where every clone finds them).
 # Usage: bash tools/windows/build.sh [x86_64|i686]   (default x86_64; from anywhere)
-# Everything goes under build-windows/: sources/ (the Debian source packages, kept
-# for the next build), deps-ARCH/ (the libraries), ARCH/ (the programs).
+# The programs go to build-windows/ARCH/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 arch=${1:-x86_64}
@@ -14,9 +14,9 @@ case $arch in
 esac
 root=$PWD/build-windows
 
-bash tools/windows/deps.sh --arch "$arch" --prefix "$root/deps-$arch" --sources "$root/sources"
+bash tools/ports/deps.sh "windows-$arch"
 cmake -S . -B "$root/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$PWD/platform/windows/toolchain-$arch.cmake" \
-      -DDEMO_WINDOWS_DEPS="$root/deps-$arch" >/dev/null
+      -DDEMO_WINDOWS_DEPS="$(bash tools/ports/deps.sh "windows-$arch" --print-prefix)" >/dev/null
 cmake --build "$root/$arch" -j"$(nproc)"
 echo "build: the Windows programs are in $root/$arch (Demo/demo.exe, tools/*/*.exe)"

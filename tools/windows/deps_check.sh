@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Checks the libraries tools/windows/deps.sh built by using them. Builds deps_check.cpp against
+# Checks the Windows libraries tools/ports/deps.sh built by using them. Builds deps_check.cpp against
 # them as a program links them (pkg-config --static, static C and C++ runtimes); for x86_64 runs it
 # under Wine on the real-world pictures and module in the fixtures folder and compares its output
 # with the same program built natively against the system's libraries, which are the same upstream
 # versions, so the pixels and samples must be the same. There is no 32-bit Wine here: for i686 the
 # program is only linked.
-# Usage: tools/windows/deps_check.sh --arch x86_64|i686 --prefix DIR
+# Usage: tools/windows/deps_check.sh --arch x86_64|i686 [--prefix DIR]
+#   --prefix  where the libraries are; the machine's cache of tools/ports/deps.sh by default
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,7 +27,9 @@ case $arch in
   x86_64 | i686) ;;
   *) fail "--arch must be x86_64 or i686" ;;
 esac
-[ -f "$prefix/lib/pkgconfig/libopenmpt.pc" ] || fail "no libraries in '$prefix': run deps.sh first"
+[ -n "$prefix" ] || prefix=$(bash "$repo/tools/ports/deps.sh" "windows-$arch" --print-prefix)
+[ -f "$prefix/lib/pkgconfig/libopenmpt.pc" ] ||
+  fail "no libraries in '$prefix': run tools/ports/deps.sh windows-$arch first"
 prefix=$(cd "$prefix" && pwd)
 work=$prefix/build/check
 mkdir -p "$work"
