@@ -32,3 +32,16 @@ quit_with_escape() {
   set -e
   [ "$status" -eq 0 ] || fail "exit code $status"
 }
+
+# Fails unless LOG is complete: its header, the render loop's start and end, the
+# first effect, and its footer; and, given COUNT, the effects #0 to #COUNT-1.
+check_log_complete() {
+  local log=$1 count=${2:-1} text i
+  for text in "<title>Zorbin Engine Log</title>" "Application: 'Demo'" "Start of render loop." \
+              "End of render loop.<br>" "<br><b>End of log</b></font></html>"; do
+    grep -qF "$text" "$log" || fail "the log lacks '$text'"
+  done
+  for i in $(seq 0 $((count - 1))); do
+    grep -qF "Started rendering new effect: #$i" "$log" || fail "the log lacks effect #$i"
+  done
+}

@@ -11,11 +11,14 @@
 #   --print-prefix  only print the default prefix of TARGET
 #
 # The cache lives outside any clone, so that every clone and every CI run on the machine reuses
-# the libraries: ${DEMO_PORTS_CACHE:-${XDG_CACHE_HOME:-~/.cache}/velmor-demo/ports}. Each library
-# is rebuilt when what it was built from changes (the Debian package's version, the compiler and its
-# flags, the toolchain, the recipe's text, the libraries it is built against), or when one of the
-# files it installed is missing or no longer what it installed (see port_build). Builds of the same
-# target wait for each other. Each build logs to PREFIX/build/NAME.log.
+# the libraries: ${DEMO_PORTS_CACHE:-${XDG_CACHE_HOME:-~/.cache}/velmor-demo/ports}/TARGET-KEY,
+# where KEY is a digest of these scripts, the target's toolchain files and its compiler's version:
+# clones at different commits each find their own libraries instead of rebuilding each other's.
+# Within it each library is rebuilt when what it was built from changes (the Debian package's
+# version, the compiler and its flags, the toolchain, the recipe's text, the libraries it is built
+# against), or when one of the files it installed is missing or no longer what it installed (see
+# port_build). Builds of the same prefix wait for each other. Each build logs to
+# PREFIX/build/NAME.log.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,17 +32,32 @@ case $target in
   windows-x86_64 | windows-i686 | web | linux-x86_64) ;;
   *) fail "$usage" ;;
 esac
+case $target in
+  windows-*) toolchain_files=("$repo"/platform/windows/toolchain*.cmake) compiler=${target#windows-}-w64-mingw32-g++-posix ;;
+  web) toolchain_files=("$repo"/tools/web/toolchain.cmake "$repo"/tools/web/env.sh) compiler=em++ ;;
+  linux-x86_64) toolchain_files=("$here"/toolchain-linux.cmake) compiler=g++ ;;
+esac
+# What the libraries are built from, beside the Debian packages (which the stamps name).
+cache_key() {
+  { cat "$here"/deps.sh "$here"/recipes.sh "$here"/debian_source.sh "${toolchain_files[@]}"
+    "$compiler" --version 2> /dev/null | head -n1; } | sha256sum | cut -c1-12
+}
 cache=${DEMO_PORTS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmor-demo/ports}
-prefix=$cache/$target sources=$cache/sources
+prefix="" sources=$cache/sources print=0
 while [ $# -gt 0 ]; do
   case $1 in
     --prefix | --sources) [ $# -ge 2 ] || fail "$1 needs a value" ;;&
     --prefix) prefix=$2; shift 2 ;;
     --sources) sources=$2; shift 2 ;;
-    --print-prefix) echo "$prefix"; exit 0 ;;
+    --print-prefix) print=1; shift ;;
     *) fail "unknown argument '$1' ($usage)" ;;
   esac
 done
+[ -n "$prefix" ] || prefix=$cache/$target-$(cache_key)
+if [ "$print" = 1 ]; then
+  echo "$prefix"
+  exit 0
+fi
 mkdir -p "$prefix" "$sources"
 prefix=$(cd "$prefix" && pwd)
 sources=$(cd "$sources" && pwd)
@@ -53,7 +71,10 @@ need() {
 need cmake ninja make pkg-config dpkg-source sha256sum flock
 
 export PORT_PREFIX=$prefix PORT_SOURCES=$sources
-export PORT_CFLAGS="-O2 -DNDEBUG" PORT_CXXFLAGS="-O2 -DNDEBUG"
+# The libraries' own source paths (in their assertions' texts) are mapped out, so that the
+# programs linking them are the same bytes whichever machine or user built them.
+map_paths="-ffile-prefix-map=$sources/= -ffile-prefix-map=$prefix/="
+export PORT_CFLAGS="-O2 -DNDEBUG $map_paths" PORT_CXXFLAGS="-O2 -DNDEBUG $map_paths"
 PORT_JOBS=$(nproc)
 export PORT_JOBS
 # Nothing from the build machine's pkg-config directories may leak into these builds.
@@ -78,14 +99,14 @@ case $target in
     export PORT_CMAKE_TOOLCHAIN=$web_toolchain
     export PORT_HOST=wasm32-unknown-emscripten PORT_CC=emcc PORT_CXX=em++
     export PORT_AR=emar PORT_RANLIB=emranlib
-    export PORT_CFLAGS="$web_cflags" PORT_CXXFLAGS="$web_cflags"
+    export PORT_CFLAGS="$web_cflags $map_paths" PORT_CXXFLAGS="$web_cflags $map_paths"
     ;;
   linux-x86_64)
     need gcc g++ ar ranlib
     export PORT_CMAKE_TOOLCHAIN=$here/toolchain-linux.cmake
     export PORT_HOST=x86_64-linux-gnu PORT_CC=gcc PORT_CXX=g++ PORT_AR=ar PORT_RANLIB=ranlib
     # Position-independent, so that the program can be a position-independent executable.
-    export PORT_CFLAGS="-O2 -DNDEBUG -fPIC" PORT_CXXFLAGS="-O2 -DNDEBUG -fPIC"
+    export PORT_CFLAGS="$PORT_CFLAGS -fPIC" PORT_CXXFLAGS="$PORT_CXXFLAGS -fPIC"
     ;;
 esac
 
@@ -123,3 +144,8 @@ case $target in
     ;;
 esac
 echo "deps: $target libraries in $prefix ($((SECONDS - started)) s)"
+
+# The prefixes of this target that no build has used for a month are left from older commits.
+touch "$prefix"
+find "$cache" -mindepth 1 -maxdepth 1 -type d -name "$target-*" ! -path "$prefix" -mtime +30 \
+  -exec rm -rf {} +

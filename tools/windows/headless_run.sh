@@ -4,18 +4,22 @@
 # fails at once, naming it, when a window other than the demo's appears (a
 # message box nobody would answer), and when the demo does not quit on Escape.
 # The sound goes to a file through ALSA's file plugin, so that the run can tell
-# whether the music played. Usage: headless_run.sh WINE DEMO_EXE SECONDS
+# whether the music played. At the end the log must be complete.
+# Usage: headless_run.sh WINE DEMO_EXE SECONDS [OUT_DIR]
+#   OUT_DIR  where the program's output, the sound and the screenshot go
+#            (default build-windows/headless, below the working directory)
 set -euo pipefail
-wine=$1 demo=$2 seconds=$3
-out=build-windows/headless
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+wine=$1 demo=$2 seconds=$3 out=${4:-build-windows/headless}
 rm -rf "$out"
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 
 cat >"$out/asound.conf" <<CONF
 </usr/share/alsa/alsa.conf>
-pcm.!default { type file slave.pcm "null" file "$PWD/$out/sound.raw" format "raw" }
+pcm.!default { type file slave.pcm "null" file "$out/sound.raw" format "raw" }
 CONF
-ALSA_CONFIG_PATH=$PWD/$out/asound.conf "$wine" "$demo" >"$out/stdout.txt" 2>"$out/stderr.txt" &
+ALSA_CONFIG_PATH=$out/asound.conf "$wine" "$demo" >"$out/stdout.txt" 2>"$out/stderr.txt" &
 pid=$!
 
 fail() {
@@ -35,7 +39,7 @@ other_windows() {
   return 0
 }
 
-source tests/e2e/demo_window.sh
+source "$repo/tests/e2e/demo_window.sh"
 wait_for_demo_window 60
 echo "headless: the window is up; running for $seconds s"
 
@@ -47,7 +51,7 @@ for _ in $(seq 1 "$((seconds * 2))"); do
 done
 
 xwd -silent -id "$window" -out "$out/shot.xwd" || fail "no screenshot"
-colours=$(python3 tests/e2e/xwd_colours.py "$out/shot.xwd")
+colours=$(python3 "$repo/tests/e2e/xwd_colours.py" "$out/shot.xwd")
 [ "$colours" -gt 1 ] || fail "the window shows a single colour"
 
 quit_with_escape "$window" 15
@@ -58,5 +62,8 @@ path = sys.argv[1]
 samples = np.fromfile(path, dtype=np.int16) if os.path.exists(path) else np.zeros(1, np.int16)
 print(int(np.abs(samples.astype(np.int32)).max()))" "$out/sound.raw")
 [ "$loudest" -gt 0 ] || fail "the music was silent (nothing reached $out/sound.raw)"
+log=$(ls -t Data/Logs/*.html 2>/dev/null | head -n 1)
+[ -n "$log" ] || fail "no log in Data/Logs"
+check_log_complete "$log"
 echo "headless: PASS: $seconds s shown ($colours colours in the last frame), the music played (loudest"
-echo "headless: sample $loudest), quit on Escape with exit code 0; log: $(ls -t Data/Logs/*.html | head -n 1)"
+echo "headless: sample $loudest), quit on Escape with exit code 0; log complete: $log"
