@@ -3,17 +3,20 @@
 # over OpenGL) and with the Windows build under Wine (Wine's Direct3D 8, on the
 # same Mesa), and compares them frame by frame (compare_frames.py).
 # Usage: bash tools/windows/compare.sh [--frames N] [--fps F] [--out DIR] [--sheet FILE.png]
-#                                      [--linux-build DIR]
+#                                      [--linux-build DIR] [--arch x86_64|i686]
 #   --frames  how many frames, spread evenly over the six scenes (default 48)
 #   --fps     the virtual clock's rate; both builds draw every frame up to the
 #             last one asked for (default 60, the rate the demo is made for)
 #   --out     where the frames and the report go (default build-windows/compare)
 #   --sheet   also write a contact sheet of the 12 worst frames there
 #   --linux-build  the Linux build tree (default build)
+#   --arch    which Windows build: x86_64 (default, under wine64) or i686, the
+#             platform the program was written for (under 32-bit Wine, where the
+#             machine can run it)
 # Exit code: 0 when every frame is within the thresholds, 1 otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-frames=48 fps=60 out=build-windows/compare sheet="" linux_build=build
+frames=48 fps=60 out=build-windows/compare sheet="" linux_build=build arch=x86_64
 while [ $# -gt 0 ]; do
   case $1 in
     --frames) frames=$2; shift 2 ;;
@@ -21,12 +24,17 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift 2 ;;
     --sheet) sheet=$2; shift 2 ;;
     --linux-build) linux_build=$2; shift 2 ;;
+    --arch) arch=$2; shift 2 ;;
     *) echo "compare: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
 
 # The builds, each brought up to date (quick when it is), and the data.
-bash tools/windows/build.sh x86_64 >/dev/null
+case $arch in
+  x86_64 | i686) ;;
+  *) echo "compare: --arch is x86_64 or i686, not '$arch'" >&2; exit 2 ;;
+esac
+bash tools/windows/build.sh "$arch" >/dev/null
 [ -f "$linux_build/build.ninja" ] || cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$linux_build" -j"$(nproc)" --target framedump datagen >/dev/null
 "$linux_build/tools/datagen/datagen" --missing . >/dev/null
@@ -49,12 +57,16 @@ echo "compare: $frames frames at $fps frames a second: $times"
 
 source tools/windows/wine_env.sh
 ensure_wine_prefix
+wine=$wine64
+if [ "$arch" = i686 ]; then
+  wine=$(command -v wine || echo /usr/lib/wine/wine)
+fi
 # The two builds draw at the same time, each mostly on one core.
 started=$(date +%s)
 SDL_VIDEODRIVER=offscreen "$linux_build/tools/framedump/framedump" --times "$times" --fps "$fps" \
     --out "$out/ours" >"$out/ours.log" 2>&1 &
 ours=$!
-xvfb-run -a -s "-screen 0 1280x1024x24" "$wine64" build-windows/x86_64/tools/framedump/framedump.exe \
+xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "build-windows/$arch/tools/framedump/framedump.exe" \
     --times "$times" --fps "$fps" --out "$out/wine" >"$out/wine.log" 2>&1 || {
   echo "compare: the Windows build's framedump failed:"; grep -v "^ALSA lib\|XGetInputFocus" "$out/wine.log" | tail -n 20
   kill "$ours" 2>/dev/null || true
