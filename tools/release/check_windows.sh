@@ -45,8 +45,8 @@ check_pe() {
   x86_64-w64-mingw32-objdump -f "$folder/$exe" | grep -q "file format $format" ||
     fail "$exe is not a $format executable"
   dlls=$(x86_64-w64-mingw32-objdump -p "$folder/$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-  printf '%s\n' "$dlls" | grep -qvE "$windows_dlls" &&
-    fail "$exe imports DLLs that are not Windows' own: $(printf '%s\n' "$dlls" | grep -vE "$windows_dlls" | tr '\n' ' ')"
+  printf '%s\n' "$dlls" | grep -qviE "$windows_dlls" &&
+    fail "$exe imports DLLs that are not Windows' own: $(printf '%s\n' "$dlls" | grep -viE "$windows_dlls" | tr '\n' ' ')"
   echo "$me: $exe: $format, imports $(printf '%s ' $dlls)"
 }
 check_pe demo-32bit.exe pei-i386
@@ -66,7 +66,8 @@ cp "$folder/demo-64bit.exe" "$work/alone/"
 (cd "$work/alone" && xvfb-run -a -s "-screen 0 1280x1024x24" \
    bash "$here/answer_boxes.sh" "$wine64" demo-64bit.exe "$work/alone.txt") ||
   fail "demo-64bit.exe without its data: $(cat "$work/alone.txt" 2>/dev/null)"
-sed 's/^/  /' "$work/alone.txt"
+echo "$me: without Data/: $(grep '^box: ' "$work/alone.txt" | sort | uniq -c |
+  sed -E 's/^ *([0-9]+) box: (.*)$/\1 x "\2"/' | paste -sd, -), $(grep '^exit code' "$work/alone.txt")"
 log=$(ls "$work"/alone/Data/Logs/*.html 2>/dev/null | head -n 1)
 [ -n "$log" ] || fail "without its data, the program wrote no log"
 grep -qF "Error while loading file" "$log" || fail "the log does not say which file it could not load"
