@@ -93,8 +93,8 @@ void swap(Surface*) { waitForAnimationFrame(); }
 // The browser shows a frame at each of its animation frames, whatever the interval.
 void setSwapInterval(int) {}
 
-// A page can only go full screen from the viewer's own gesture: the canvas keeps
-// its place in the page.
+// A page can only go full screen from the viewer's own gesture (the page's
+// full-screen button): the program's request leaves the canvas where it is.
 void setFullscreen(Surface*, bool) {}
 
 }  // namespace d3d8::gl::window

@@ -1,5 +1,6 @@
-// The Win32 stand-in on the web: one window, the page's 640 x 480 canvas, and
-// a message queue fed by the page's keyboard and by its closing.
+// The Win32 stand-in on the web: one window, the page's canvas (a 640 x 480
+// drawing buffer, which the page scales to the browser window), and a message
+// queue fed by the page's keyboard and by its closing.
 //
 // Only one window can be alive (the page has one canvas); a second
 // CreateWindowExA fails. Its size is the canvas's. Keys come from the page as
