@@ -21,7 +21,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-full_only_labels='^(full|windows|web)$'
+full_only_labels='^(full|windows|web|release)$'
 
 case "${1:-}" in
   "") full=0 ;;
@@ -39,8 +39,9 @@ if [ "$full" = 1 ]; then
   # A process group of its own, so that a failed fuzz stage stops it whole.
   # They are kept in the machine's cache outside the clone: on a machine that built them before,
   # this only checks them.
-  setsid bash -c 'bash tools/ports/deps.sh windows-x86_64 && bash tools/ports/deps.sh web' \
-    >build-ports.log 2>&1 &
+  setsid bash -c 'for target in windows-x86_64 web windows-i686 linux-x86_64; do
+                    bash tools/ports/deps.sh "$target" || exit 1
+                  done' >build-ports.log 2>&1 &
   ports=$!
   trap 'kill -- "-$ports" 2>/dev/null || true' EXIT
   echo "== fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
@@ -88,6 +89,6 @@ cmake --build build-sanitize -j"$jobs"
 # before exit and leave leaks that cannot be attributed or suppressed by name.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# The Windows and web builds are compared with ./build's already: the same
-# comparison from the sanitizer tree would only take longer.
-(cd build-sanitize && ctest --output-on-failure -j"$jobs" -LE '^(windows|web)$')
+# The Windows and web builds are compared with ./build's already, and the release
+# archives checked: the same from the sanitizer tree would only take longer.
+(cd build-sanitize && ctest --output-on-failure -j"$jobs" -LE '^(windows|web|release)$')

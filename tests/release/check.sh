@@ -12,6 +12,4 @@ esac
 archive=$(cd "$repo/dist" 2> /dev/null && ls -t $pattern 2> /dev/null | head -n 1) || true
 [ -n "$archive" ] || { echo "no $pattern in $repo/dist: run bash tools/release.sh" >&2; exit 1; }
 archive=$repo/dist/$archive
-case $kind in
-  windows) exec bash "$repo/tools/release/check_windows.sh" "$archive" ;;
-esac
+exec bash "$repo/tools/release/check_$kind.sh" "$archive"
