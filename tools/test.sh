@@ -15,7 +15,7 @@
 #
 # Full-only tests: a CTest test that belongs only to --full (too slow for a quick
 # answer, or for a platform a developer's machine may not have) says so with a
-# label: "full", "windows" or "web", besides its kind (unit, render or e2e), e.g.
+# label: "full", "windows", "web" or "release", besides its kind (unit, render or e2e), e.g.
 #   set_tests_properties(NAME PROPERTIES LABELS "e2e;full")
 # `ctest -L full` runs the slow ones alone.
 set -euo pipefail
