@@ -84,8 +84,11 @@ case $target in
     need gcc g++ ar ranlib
     export PORT_CMAKE_TOOLCHAIN=$here/toolchain-linux.cmake
     export PORT_HOST=x86_64-linux-gnu PORT_CC=gcc PORT_CXX=g++ PORT_AR=ar PORT_RANLIB=ranlib
-    # Position-independent, so that the program can be a position-independent executable.
-    export PORT_CFLAGS="-O2 -DNDEBUG -fPIC" PORT_CXXFLAGS="-O2 -DNDEBUG -fPIC"
+    # Position-independent, so that the program can be a position-independent executable. The
+    # libraries' assertion texts name their source files: with the cache's paths mapped out, the
+    # release carries no path of the machine that built it.
+    flags="-O2 -DNDEBUG -fPIC -ffile-prefix-map=$sources/= -ffile-prefix-map=$prefix/="
+    export PORT_CFLAGS=$flags PORT_CXXFLAGS=$flags
     ;;
 esac
 
