@@ -26,6 +26,8 @@ packages=(
   dpkg-dev wine wine64
   # comparing the Windows build's frames with ours (Debian's python3, /usr/bin/python3)
   python3-numpy python3-pil
+  # the Linux release's check on a clean Debian system (tools/release/check_linux.sh)
+  debootstrap
   # the web build (tools/web): emscripten, and headless chromium driven through the
   # DevTools protocol for its tests
   emscripten chromium python3-websocket
