@@ -38,11 +38,11 @@ state_directory() {
 # earlier run point to wherever the folder was then, so they are made again.
 prepare_state() {
   state=$1
-  mkdir -p -- "$state/Data/Logs" || return 1
+  mkdir -p -- "$state/Data/Logs" 2>/dev/null || return 1
   for part in Config Textures Music; do
     target=$state/Data/$part
     if [ -L "$target" ] || [ ! -e "$target" ]; then
-      ln -sfn -- "$folder/Data/$part" "$target" || return 1
+      ln -sfn -- "$folder/Data/$part" "$target" 2>/dev/null || return 1
     fi
   done
 }
