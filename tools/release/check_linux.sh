@@ -64,9 +64,11 @@ for tool in debootstrap chroot mount flock Xvfb xauth xdotool xwd mcookie; do
 done
 "$python" -c "import PIL" 2>/dev/null || fail "Debian's python3-pil is missing: run tools/setup.sh"
 out=${out:-$(dirname "$tarball")/linux-check}
-rm -rf "$out"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+# What an earlier run left there, and only that: the folder may hold other things.
+rm -f "$out"/[1-6]-*.png "$out"/{writable,read-only}{.stdout,.stderr,-log.html} \
+      "$out"/{ldd.txt,xvfb.log,debootstrap.log}
 
 started=$SECONDS
 work=$(mktemp -d /var/tmp/velmor-check.XXXXXX)
