@@ -32,14 +32,15 @@ esac
 bash tools/setup.sh
 
 if [ "$full" = 1 ]; then
-  # The Windows and web builds' third-party libraries take minutes to compile
-  # from a fresh clone, and each fuzz target runs on one core for its minute:
-  # the libraries are built beside the fuzz stage, on the other core.
-  echo "== the Windows and web builds' libraries, beside the fuzz stage (log: build-ports.log)"
+  # The Windows, web and Linux release builds' third-party libraries take minutes
+  # to compile from a fresh clone, and each fuzz target runs on one core for its
+  # minute: the libraries are built beside the fuzz stage, on the other core.
+  echo "== the Windows, web and Linux release builds' libraries, beside the fuzz stage (log: build-ports.log)"
   # A process group of its own, so that a failed fuzz stage stops it whole.
   # They are kept in the machine's cache outside the clone: on a machine that built them before,
   # this only checks them.
-  setsid bash -c 'bash tools/ports/deps.sh windows-x86_64 && bash tools/ports/deps.sh web' \
+  setsid bash -c 'bash tools/ports/deps.sh windows-x86_64 && bash tools/ports/deps.sh web &&
+                  bash tools/ports/deps.sh linux-x86_64' \
     >build-ports.log 2>&1 &
   ports=$!
   trap 'kill -- "-$ports" 2>/dev/null || true' EXIT
