@@ -80,16 +80,17 @@ write_text_file() {
 }
 
 # The demo's data, made afresh by the data generator: the configuration, the pictures and the
-# module (not the test model, which the program builds but never shows).
+# module (not the test model, which the program builds but never shows). The generator is built
+# in a tree of its own, so that the data does not depend on how a developer's build/ is set up.
 make_data() {
   echo "== $me: the data"
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-  cmake --build build -j"$jobs" --target datagen > /dev/null
+  cmake -S . -B build-dist/host -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+  cmake --build build-dist/host -j"$jobs" --target datagen > /dev/null
   local out=$repo/build-dist/data
   rm -rf "$out"
   mkdir -p "$out/Data"
   cp -r Data/Config "$out/Data/Config"
-  ./build/tools/datagen/datagen "$out" > /dev/null
+  ./build-dist/host/tools/datagen/datagen "$out" > /dev/null
   rm -rf "$out"/terraT* "$out/Data/Logs"
   data=$out/Data
 }
@@ -111,7 +112,9 @@ windows_zip() {
 
 linux_tarball() {
   echo "== $me: Linux"
-  bash tools/release/linux.sh "$dist" --data "$data" --version "$version" --suffix "$suffix"
+  local made
+  made=$(bash tools/release/linux.sh "$stage/linux" --version "$version" --data "$data" | tail -n 1)
+  mv "$made" "$dist/velmor-demo-linux-x86_64$suffix.tar.gz"
 }
 
 web_zip() {

@@ -28,6 +28,8 @@ packages=(
   python3-numpy python3-pil
   # the release (tools/release.sh): unpacking its archives to check them
   unzip
+  # the Linux release's check on a clean Debian system (tools/release/check_linux.sh)
+  debootstrap
   # the web build (tools/web): emscripten, and headless chromium driven through the
   # DevTools protocol for its tests
   emscripten chromium python3-websocket
