@@ -19,6 +19,7 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 me=release
 fail() { echo "$me: $*" >&2; exit 1; }
+trap 'echo "$me: stopped: \"$BASH_COMMAND\" failed (line $LINENO)" >&2' ERR
 
 allow_dirty=0
 while [ $# -gt 0 ]; do

@@ -11,6 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 here=tools/web
 fail() { echo "web build: $*" >&2; exit 1; }
+trap 'echo "web build: stopped: \"$BASH_COMMAND\" failed (line $LINENO)" >&2' ERR
 
 for tool in emcc em++ cmake ninja pkg-config; do
   command -v "$tool" > /dev/null || fail "$tool is missing: run tools/setup.sh"
