@@ -69,12 +69,13 @@ TEST_F(ModelViewTest, TexturesAreFoundBesideTheModelWhateverPathTheFileNames) {
         << "a file where the name points comes first";
     EXPECT_EQ(modelview::findTexture("C:\\art\\gone.jpg", "models/walker.ms3d"), "C:\\art\\gone.jpg");
 
-    // A real file: its texture is named ".\jeep1.jpg", and the working directory is elsewhere.
+    // A whole model: its textures are named ".\terraT_skin.jpg" and the like, as
+    // other tools write them, and the working directory is elsewhere.
     modelview::cViewerScene scene;
-    ASSERT_TRUE(scene.load((fs::path(DEMO_FIXTURES_DIR) / "ms3d" / "jeep1.ms3d").string()));
+    ASSERT_TRUE(scene.load((fs::path(DEMO_TEST_DATA_DIR) / "terraT.ms3d").string()));
     ASSERT_EQ(scene.init(&d3d), S_OK);
-    ASSERT_EQ(scene.m_model.m_textures.size(), 1u);
-    EXPECT_NE(scene.m_model.m_textures[0]->m_texture, nullptr);
+    ASSERT_FALSE(scene.m_model.m_textures.empty());
+    for (const auto* texture : scene.m_model.m_textures) EXPECT_NE(texture->m_texture, nullptr);
 }
 
 }  // namespace
