@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine_render_fixture.h"
+#include "fixture_files.h"
 #include "texture_lookup.h"
 #include "viewer_scene.h"
 
@@ -31,7 +32,7 @@ protected:
 
 std::vector<fs::path> modelsToFrame() {
     std::vector<fs::path> models;
-    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(DEMO_FIXTURES_DIR) / "ms3d")) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(fixture_files::file("ms3d"))) {
         if (entry.path().extension() == ".ms3d") models.push_back(entry.path());
     }
     models.push_back(fs::path(DEMO_TEST_DATA_DIR) / "terraT.ms3d");
@@ -41,6 +42,7 @@ std::vector<fs::path> modelsToFrame() {
 // The real-world models span a house a few hundred units tall to a sphere of
 // less than one; each must be seen whole and not as a speck.
 TEST_F(ModelViewTest, EveryModelIsFramedToAFairShareOfTheWindow) {
+    REQUIRE_FIXTURE_FILES();
     const std::vector<fs::path> models = modelsToFrame();
     ASSERT_GE(models.size(), 8u);
     for (const fs::path& model : models) {

@@ -131,6 +131,7 @@ std::string writeGreySquare(const std::filesystem::path& path, int32_t size) {
 }
 
 TEST_F(TextureFromFile, SevenBySevenJpegGetsAPowerOfTwoTextureWithFullChain) {
+    REQUIRE_FIXTURE_FILES();
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileA(
                   device_, fixture("jpeg/baseline__7x7x8_grayscale.jpg").c_str(), &texture),
@@ -162,6 +163,7 @@ TEST_F(TextureFromFile, SevenBySevenJpegGetsAPowerOfTwoTextureWithFullChain) {
 }
 
 TEST_F(TextureFromFile, ReportsTheFile) {
+    REQUIRE_FIXTURE_FILES();
     D3DXIMAGE_INFO info{};
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(load(fixture("jpeg/baseline__7x7x8_grayscale.jpg"), {}, &texture, &info), D3D_OK);
@@ -244,6 +246,7 @@ TEST_F(TextureFromFile, ColourKeyMakesMatchingPixelsTransparentBlack) {
 }
 
 TEST_F(TextureFromFile, FormatsFromTheCaller) {
+    REQUIRE_FIXTURE_FILES();
     const std::string file = fixture("png/pngsuite__basn6a08.png").string();
     LoadOptions options;
     options.format = D3DFMT_X8R8G8B8;
@@ -286,6 +289,7 @@ TEST_F(TextureFromFile, BadArgumentsAndMissingFiles) {
 }
 
 TEST_F(TextureFromFile, CorruptAndTruncatedFilesCreateNothing) {
+    REQUIRE_FIXTURE_FILES();
     for (const auto& path : image_test::corruptFixtures()) {
         expectRefused(path.string(), D3DXERR_INVALIDDATA);
     }

@@ -6,6 +6,7 @@
 
 #include "d3d.h"
 #include "engine_fixture.h"
+#include "fixture_files.h"
 #include "model.h"
 #include "ms3d_writer.h"
 #include "test_model.h"
@@ -17,7 +18,7 @@ using d3d8::recording::recorder;
 using testing_support::Ms3dBuilder;
 namespace fs = std::filesystem;
 
-fs::path fixture(const std::string& name) { return fs::path(DEMO_FIXTURES_DIR) / "ms3d" / name; }
+fs::path fixture(const std::string& name) { return fixture_files::file("ms3d") / name; }
 
 // Reads a file's sections directly, without building anything.
 bool readSections(const fs::path& path, sMS3DData& data) {
@@ -198,6 +199,7 @@ TEST_F(ModelReaderTest, NamesThatFillTheirFieldsKeepEveryByte) {
 }
 
 TEST_F(ModelReaderTest, RealWorldModelsLoadWithTheirCounts) {
+    REQUIRE_FIXTURE_FILES();
     struct Expected {
         const char* file;
         size_t vertices, triangles, groups, materials;
@@ -272,6 +274,7 @@ using ModelFixtureDrawTest = testing_support::DeviceTest;
 // ".\jeep1.jpg" beside the model loads; the house's pictures are not there, and
 // each one missing is reported while every group is still drawn.
 TEST_F(ModelFixtureDrawTest, RealWorldModelsDrawWithWhateverPicturesExist) {
+    REQUIRE_FIXTURE_FILES();
     const std::string directory = fixture("").string();
     cModel jeep;
     ASSERT_TRUE(jeep.load(fixture("jeep1.ms3d").string(), directory));
