@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine_render_fixture.h"
+#include "fixture_files.h"
 #include "texture_lookup.h"
 #include "viewer_scene.h"
 
@@ -31,7 +32,7 @@ protected:
 
 std::vector<fs::path> modelsToFrame() {
     std::vector<fs::path> models;
-    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(DEMO_FIXTURES_DIR) / "ms3d")) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(fixture_files::file("ms3d"))) {
         if (entry.path().extension() == ".ms3d") models.push_back(entry.path());
     }
     models.push_back(fs::path(DEMO_TEST_DATA_DIR) / "terraT.ms3d");
@@ -41,6 +42,7 @@ std::vector<fs::path> modelsToFrame() {
 // The real-world models span a house a few hundred units tall to a sphere of
 // less than one; each must be seen whole and not as a speck.
 TEST_F(ModelViewTest, EveryModelIsFramedToAFairShareOfTheWindow) {
+    REQUIRE_FIXTURE_FILES();
     const std::vector<fs::path> models = modelsToFrame();
     ASSERT_GE(models.size(), 8u);
     for (const fs::path& model : models) {
@@ -69,12 +71,13 @@ TEST_F(ModelViewTest, TexturesAreFoundBesideTheModelWhateverPathTheFileNames) {
         << "a file where the name points comes first";
     EXPECT_EQ(modelview::findTexture("C:\\art\\gone.jpg", "models/walker.ms3d"), "C:\\art\\gone.jpg");
 
-    // A real file: its texture is named ".\jeep1.jpg", and the working directory is elsewhere.
+    // A whole model: its textures are named ".\terraT_skin.jpg" and the like, as
+    // other tools write them, and the working directory is elsewhere.
     modelview::cViewerScene scene;
-    ASSERT_TRUE(scene.load((fs::path(DEMO_FIXTURES_DIR) / "ms3d" / "jeep1.ms3d").string()));
+    ASSERT_TRUE(scene.load((fs::path(DEMO_TEST_DATA_DIR) / "terraT.ms3d").string()));
     ASSERT_EQ(scene.init(&d3d), S_OK);
-    ASSERT_EQ(scene.m_model.m_textures.size(), 1u);
-    EXPECT_NE(scene.m_model.m_textures[0]->m_texture, nullptr);
+    ASSERT_FALSE(scene.m_model.m_textures.empty());
+    for (const auto* texture : scene.m_model.m_textures) EXPECT_NE(texture->m_texture, nullptr);
 }
 
 }  // namespace

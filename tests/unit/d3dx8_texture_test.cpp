@@ -16,8 +16,6 @@ namespace {
 namespace recording = d3d8::recording;
 using image_test::fixture;
 
-constexpr char kGrey32[] = "jpeg/baseline__32x32x8_grayscale.jpg";
-
 struct LoadOptions {
     UINT width = D3DX_DEFAULT;
     UINT height = D3DX_DEFAULT;
@@ -126,7 +124,14 @@ std::vector<uint8_t> bmpOf(int32_t width, int32_t height, const std::vector<uint
     return image_test::makeBmp(fields);
 }
 
+// A grey square, for the tests that need some picture file whatever its kind.
+std::string writeGreySquare(const std::filesystem::path& path, int32_t size) {
+    image_test::writeBytes(path, bmpOf(size, size, std::vector<uint32_t>(size_t(size) * size, 0x808080)));
+    return path.string();
+}
+
 TEST_F(TextureFromFile, SevenBySevenJpegGetsAPowerOfTwoTextureWithFullChain) {
+    REQUIRE_FIXTURE_FILES();
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileA(
                   device_, fixture("jpeg/baseline__7x7x8_grayscale.jpg").c_str(), &texture),
@@ -158,6 +163,7 @@ TEST_F(TextureFromFile, SevenBySevenJpegGetsAPowerOfTwoTextureWithFullChain) {
 }
 
 TEST_F(TextureFromFile, ReportsTheFile) {
+    REQUIRE_FIXTURE_FILES();
     D3DXIMAGE_INFO info{};
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(load(fixture("jpeg/baseline__7x7x8_grayscale.jpg"), {}, &texture, &info), D3D_OK);
@@ -174,7 +180,8 @@ TEST_F(TextureFromFile, ReportsTheFile) {
 }
 
 TEST_F(TextureFromFile, ExplicitSizesAndLevels) {
-    const std::string file = fixture(kGrey32).string();
+    image_test::TempDir dir;
+    const std::string file = writeGreySquare(dir.path() / "grey.bmp", 32);
     LoadOptions options;
     options.width = 16;
     options.height = 4;
@@ -239,6 +246,7 @@ TEST_F(TextureFromFile, ColourKeyMakesMatchingPixelsTransparentBlack) {
 }
 
 TEST_F(TextureFromFile, FormatsFromTheCaller) {
+    REQUIRE_FIXTURE_FILES();
     const std::string file = fixture("png/pngsuite__basn6a08.png").string();
     LoadOptions options;
     options.format = D3DFMT_X8R8G8B8;
@@ -259,8 +267,7 @@ TEST_F(TextureFromFile, FormatsFromTheCaller) {
 TEST_F(TextureFromFile, BackslashPathLoads) {
     image_test::TempDir dir;
     std::filesystem::create_directory(dir.path() / "Textures");
-    std::filesystem::copy_file(fixture(kGrey32), dir.path() / "Textures" / "grey.jpg");
-    std::string windowsPath = (dir.path() / "Textures" / "grey.jpg").string();
+    std::string windowsPath = writeGreySquare(dir.path() / "Textures" / "grey.bmp", 4);
     for (char& c : windowsPath) {
         if (c == '/') c = '\\';
     }
@@ -268,20 +275,21 @@ TEST_F(TextureFromFile, BackslashPathLoads) {
 }
 
 TEST_F(TextureFromFile, BadArgumentsAndMissingFiles) {
+    image_test::TempDir dir;
+    const std::string file = writeGreySquare(dir.path() / "grey.bmp", 4);
     IDirect3DTexture8* texture = reinterpret_cast<IDirect3DTexture8*>(this);
-    const std::string file = fixture(kGrey32).string();
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, file.c_str(), &texture), D3DERR_INVALIDCALL);
     EXPECT_EQ(texture, nullptr);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device_, nullptr, &texture), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device_, file.c_str(), nullptr), D3DERR_INVALIDCALL);
 
-    image_test::TempDir dir;
     expectRefused((dir.path() / "absent.jpg").string(), D3DERR_NOTAVAILABLE);
     expectRefused(dir.path().string(), D3DERR_NOTAVAILABLE);  // a directory
     EXPECT_EQ(recording::recorder().count("CreateTexture"), 0u);
 }
 
 TEST_F(TextureFromFile, CorruptAndTruncatedFilesCreateNothing) {
+    REQUIRE_FIXTURE_FILES();
     for (const auto& path : image_test::corruptFixtures()) {
         expectRefused(path.string(), D3DXERR_INVALIDDATA);
     }
@@ -299,7 +307,8 @@ TEST_F(TextureFromFile, CorruptAndTruncatedFilesCreateNothing) {
 }
 
 TEST_F(TextureFromFile, DeviceFailuresAreReturnedAndTheTextureReleased) {
-    const std::string file = fixture("jpeg/baseline__7x7x8_grayscale.jpg").string();
+    image_test::TempDir dir;
+    const std::string file = writeGreySquare(dir.path() / "seven.bmp", 7);  // four levels from 8 x 8
     recording::recorder().failNth("CreateTexture", 1, D3DERR_OUTOFVIDEOMEMORY);
     expectRefused(file, D3DERR_OUTOFVIDEOMEMORY);
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture_files.h"
 #include "ms3d_writer.h"
 #include "test_model.h"
 
@@ -161,6 +162,7 @@ float length(const ms3d::Vec3& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] +
 // The reader itself, on files made by other tools
 
 TEST(DatagenModel, ReaderAgreesWithFilesFromOtherTools) {
+    REQUIRE_FIXTURE_FILES();
     struct Expected {
         const char* file;
         size_t vertices, triangles, groups, materials, trailing;
@@ -169,7 +171,7 @@ TEST(DatagenModel, ReaderAgreesWithFilesFromOtherTools) {
                               {"twospheres.ms3d", 124, 240, 2, 0, 1780},
                               {"yage_house.ms3d", 505, 293, 4, 3, 20}};
     for (const Expected& e : files) {
-        const auto bytes = readFile(std::filesystem::path(DEMO_FIXTURES_DIR) / "ms3d" / e.file);
+        const auto bytes = readFile(fixture_files::file("ms3d") / e.file);
         ASSERT_FALSE(bytes.empty()) << e.file;
         Parsed parsed;
         ASSERT_TRUE(parse(bytes, parsed)) << e.file;

@@ -11,6 +11,7 @@
 
 #include "engine_fixture.h"
 #include "fault_sweep.h"
+#include "music.h"
 #include "sound_hooks.h"
 
 namespace {
@@ -95,8 +96,8 @@ protected:
         EngineTest::SetUp();
         writeFile("Data/Config/direct3d.cfg", "fullscreen 0");
         std::filesystem::create_directories("Data/Music");
-        std::filesystem::copy_file(std::string(DEMO_FIXTURES_DIR) + "/xm/drozerix_-_bit_loader.xm",
-                                   "Data/Music/onehitw.xm");
+        std::string error;
+        ASSERT_TRUE(datagen::writeMusic("Data/Music/onehitw.xm", &error)) << error;
         // Opening and closing an audio device takes a tenth of a second, hundreds
         // of times over; the song still loads and plays, only without a sound.
         sound::setDeviceSuppressed(true);

@@ -50,6 +50,7 @@ void expectSameImage(const d3dx8::Image& a, const d3dx8::Image& b, const std::st
 }
 
 TEST(ImageDecode, EveryGoodFixtureDecodesToItsSize) {
+    REQUIRE_FIXTURE_FILES();
     for (const auto& path : image_test::goodFixtures()) {
         DecodedImage out;
         ASSERT_TRUE(decodeFile(path, out)) << path;
@@ -65,6 +66,7 @@ TEST(ImageDecode, EveryGoodFixtureDecodesToItsSize) {
 }
 
 TEST(ImageDecode, CorruptAndRefusedFilesFail) {
+    REQUIRE_FIXTURE_FILES();
     std::vector<std::filesystem::path> paths = image_test::corruptFixtures();
     for (const auto& path : image_test::fixturesLike("jpeg", "")) {
         if (image_test::refusedJpeg(path)) paths.push_back(path);
@@ -77,6 +79,7 @@ TEST(ImageDecode, CorruptAndRefusedFilesFail) {
 }
 
 TEST(ImageDecode, TruncatedCopiesOfGoodFilesFail) {
+    REQUIRE_FIXTURE_FILES();
     for (const auto& path : image_test::goodFixtures()) {
         const std::vector<uint8_t> whole = image_test::readBytes(path);
         for (size_t length : image_test::truncatedLengths(whole.size())) {
@@ -105,6 +108,7 @@ TEST(ImageDecode, UnknownSignaturesFail) {
 // --- JPEG ---
 
 TEST(ImageDecodeJpeg, ColourFilesShowTheSamePicture) {
+    REQUIRE_FIXTURE_FILES();
     const DecodedImage rgb = decodeFixture("jpeg/baseline__32x32x8_rgb_interleaved.jpg");
     EXPECT_EQ(rgb.image.at(0, 0), 0xFFFFFFFFu);    // white surround
     EXPECT_EQ(rgb.image.at(16, 16), 0xFFFF0000u);  // red middle
@@ -125,6 +129,7 @@ TEST(ImageDecodeJpeg, ColourFilesShowTheSamePicture) {
 }
 
 TEST(ImageDecodeJpeg, GreyscaleCodingsAgreeAndReportL8) {
+    REQUIRE_FIXTURE_FILES();
     const DecodedImage baseline = decodeFixture("jpeg/baseline__32x32x8_grayscale.jpg");
     EXPECT_EQ(baseline.fileFormat, D3DFMT_L8);
     for (uint32_t pixel : baseline.image.pixels) {
@@ -191,6 +196,7 @@ TEST(ImageDecodeJpeg, CmykPlainAndAdobeInvertedGiveTheSameColour) {
 // --- PNG ---
 
 TEST(ImageDecodePng, KnownPixelsOfEachColourType) {
+    REQUIRE_FIXTURE_FILES();
     const DecodedImage rgb = decodeFixture("png/pngsuite__basn2c08.png");
     EXPECT_EQ(rgb.image.at(0, 0), 0xFFFFFFFFu);
     EXPECT_EQ(rgb.image.at(16, 16), 0xFFEFFFFFu);
@@ -216,6 +222,7 @@ TEST(ImageDecodePng, KnownPixelsOfEachColourType) {
 }
 
 TEST(ImageDecodePng, InterlacedEqualsProgressiveAndSixteenBitsAreCut) {
+    REQUIRE_FIXTURE_FILES();
     expectSameImage(decodeFixture("png/pngsuite__basn6a08.png").image,
                     decodeFixture("png/pngsuite__ibasn6a08.png").image, "interlaced");
     const DecodedImage deep = decodeFixture("png/pngsuite__basn6a16.png");
@@ -224,6 +231,7 @@ TEST(ImageDecodePng, InterlacedEqualsProgressiveAndSixteenBitsAreCut) {
 }
 
 TEST(ImageDecodePng, TransparencyChunkGivesAlpha) {
+    REQUIRE_FIXTURE_FILES();
     const DecodedImage keyed = decodeFixture("png/pngsuite__ftbrn2c08.png");
     EXPECT_TRUE(keyed.hasAlpha);
     EXPECT_EQ(keyed.image.at(0, 0), 0x00FFFFFFu);  // the tRNS colour
@@ -234,6 +242,7 @@ TEST(ImageDecodePng, TransparencyChunkGivesAlpha) {
 // --- BMP ---
 
 TEST(ImageDecodeBmp, TrueColourAndEveryPaletteLayoutShowOnePicture) {
+    REQUIRE_FIXTURE_FILES();
     const DecodedImage rgb24 = decodeFixture("bmp/g__rgb24.bmp");
     EXPECT_EQ(rgb24.image.at(0, 0), 0xFFFF0000u);    // top-left red
     EXPECT_EQ(rgb24.image.at(63, 32), 0xFFFFFFFFu);  // white middle

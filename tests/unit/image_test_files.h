@@ -1,5 +1,6 @@
 // Test files for the picture decoders and texture creation: the real-world
-// fixtures, truncated copies of them, and small BMPs written to order.
+// fixtures, truncated copies of them, and small BMPs written to order. A test that
+// reads the fixtures starts with REQUIRE_FIXTURE_FILES().
 #pragma once
 
 #include <algorithm>
@@ -12,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "fixture_files.h"
+
 namespace image_test {
 
 namespace fs = std::filesystem;
 
 inline fs::path fixture(const std::string& relative) {
-    return fs::path(DEMO_FIXTURES_DIR) / "images" / relative;
+    return fixture_files::file("images") / relative;
 }
 
 inline std::vector<uint8_t> readBytes(const fs::path& path) {

@@ -17,11 +17,10 @@
 #include <vector>
 
 #include "fmod.h"
+#include "music.h"
 #include "sound_hooks.h"
 
 namespace {
-
-const std::string kFixtureModule = std::string(DEMO_FIXTURES_DIR) + "/xm/drozerix_-_bit_loader.xm";
 
 // The same path as the program writes it, with Windows separators.
 std::string programPath(const std::string& hostPath) {
@@ -73,6 +72,10 @@ protected:
         dir_ = testing::TempDir();
         sound::setDeviceSuppressed(false);
         sound::setStartObserver(nullptr);
+        // The demo's own module, as the data generator writes it: any module will do.
+        module_ = tempFile("sound_test_module.xm");
+        std::string error;
+        ASSERT_TRUE(datagen::writeMusic(module_, &error)) << error;
     }
     void TearDown() override {
         FSOUND_Close();
@@ -89,6 +92,7 @@ protected:
 
     std::string dir_;
     std::vector<std::string> files_;
+    std::string module_;
 };
 
 TEST_F(Sound, PlaysMusicOnlyAfterPlaySong) {
@@ -98,7 +102,7 @@ TEST_F(Sound, PlaysMusicOnlyAfterPlaySong) {
     setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
 
     ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1) << SDL_GetError();
-    FMUSIC_MODULE* song = FMUSIC_LoadSong(programPath(kFixtureModule).c_str());
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(programPath(module_).c_str());
     ASSERT_NE(song, nullptr);
 
     // A quarter of a second of output before the song starts (44100 Hz, 4 bytes a frame).
@@ -120,7 +124,7 @@ TEST_F(Sound, MissingOrUnreadableModulesGiveNoSong) {
     const std::string text = tempFile("sound_test_text.xm");
     writeAll(text, std::vector<char>(4096, 'x'));
     const std::string truncated = tempFile("sound_test_truncated.xm");
-    std::vector<char> module = readAll(kFixtureModule);
+    std::vector<char> module = readAll(module_);
     ASSERT_GT(module.size(), 100u);
     writeAll(truncated, std::vector<char>(module.begin(), module.begin() + 60));  // half a header
     const std::string empty = tempFile("sound_test_empty.xm");
@@ -142,7 +146,7 @@ TEST_F(Sound, NullSongsAndAMissingSoundSystemAreHarmless) {
     FSOUND_Close();
     EXPECT_EQ(FMUSIC_PlaySong(nullptr), 0);
     EXPECT_EQ(FMUSIC_FreeSong(nullptr), 0);
-    FMUSIC_MODULE* song = FMUSIC_LoadSong(kFixtureModule.c_str());
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(module_.c_str());
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(FMUSIC_PlaySong(song), 0);
 
@@ -166,8 +170,8 @@ TEST_F(Sound, NullSongsAndAMissingSoundSystemAreHarmless) {
 TEST_F(Sound, FreeingThePlayingSongAndClosingInEitherOrderIsSafe) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1) << SDL_GetError();
-    FMUSIC_MODULE* first = FMUSIC_LoadSong(kFixtureModule.c_str());
-    FMUSIC_MODULE* second = FMUSIC_LoadSong(kFixtureModule.c_str());
+    FMUSIC_MODULE* first = FMUSIC_LoadSong(module_.c_str());
+    FMUSIC_MODULE* second = FMUSIC_LoadSong(module_.c_str());
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(FMUSIC_PlaySong(first), 1);
@@ -178,7 +182,7 @@ TEST_F(Sound, FreeingThePlayingSongAndClosingInEitherOrderIsSafe) {
     EXPECT_EQ(FMUSIC_FreeSong(second), 1);  // while it plays
     // Initialising again restarts the sound system; songs outlive it.
     ASSERT_EQ(FSOUND_Init(22050, 32, 0), 1);
-    FMUSIC_MODULE* third = FMUSIC_LoadSong(kFixtureModule.c_str());
+    FMUSIC_MODULE* third = FMUSIC_LoadSong(module_.c_str());
     EXPECT_EQ(FMUSIC_PlaySong(third), 1);
     FSOUND_Close();
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
@@ -194,11 +198,11 @@ TEST_F(Sound, CaptureHooksReportTheStartWithoutADevice) {
 
     ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
-    FMUSIC_MODULE* song = FMUSIC_LoadSong(programPath(kFixtureModule).c_str());
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(programPath(module_).c_str());
     ASSERT_NE(song, nullptr);
     EXPECT_TRUE(started.empty()) << "loading is not playing";
     EXPECT_EQ(FMUSIC_PlaySong(song), 1);
-    EXPECT_EQ(started, std::vector<std::string>{kFixtureModule});
+    EXPECT_EQ(started, std::vector<std::string>{module_});
     EXPECT_EQ(FMUSIC_FreeSong(song), 1);
     FSOUND_Close();
     EXPECT_EQ(started.size(), 1u);
