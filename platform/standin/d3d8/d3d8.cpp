@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "d3d8_backend.h"
+#include "device_hooks.h"
 #include "gl/gl_direct3d.h"
 #include "gl/gl_window.h"
 #include "recording/recording.h"
