@@ -6,6 +6,7 @@
 
 #include "crt_port.h"
 #include "page.h"
+#include "web_start.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "device_hooks.h"
 #include "present_hooks.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "message_box_hooks.h"
+#include "message_box_answerer.h"
 
 namespace {
 
@@ -14,7 +14,6 @@ namespace {
 constexpr char kDialogClass[] = "#32770";
 constexpr int kTextItem = 0xFFFF;
 
-win32::MessageBoxAnswerer g_answerer;
 HHOOK g_hook = nullptr;
 
 std::string windowText(HWND window) {
@@ -40,14 +39,18 @@ UINT typeFromButtons(HWND box) {
 void answer(HWND box) {
     const std::string caption = windowText(box);
     const std::string text = windowText(GetDlgItem(box, kTextItem));
-    const int button = g_answerer(GetWindow(box, GW_OWNER), text.c_str(), caption.c_str(), typeFromButtons(box));
+    int button = 0;
+    if (!win32::askMessageBoxAnswerer(GetWindow(box, GW_OWNER), text.c_str(), caption.c_str(),
+                                      typeFromButtons(box), button)) {
+        return;  // removed since the hook was set: the box waits for a person
+    }
     // The box ends with the pressed button's identifier as its result.
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
 }
 
 LRESULT CALLBACK watchActivations(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && g_answerer) {
+    if (code == HCBT_ACTIVATE) {
         HWND window = reinterpret_cast<HWND>(wParam);
         if (isMessageBox(window)) answer(window);
     }
@@ -56,16 +59,11 @@ LRESULT CALLBACK watchActivations(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-namespace win32 {
-
-void setMessageBoxAnswerer(MessageBoxAnswerer answerer) {
-    g_answerer = std::move(answerer);
-    if (g_answerer && !g_hook) {
+void win32::port::messageBoxAnswererChanged(bool set) {
+    if (set && !g_hook) {
         g_hook = SetWindowsHookExA(WH_CBT, watchActivations, nullptr, GetCurrentThreadId());
-    } else if (!g_answerer && g_hook) {
+    } else if (!set && g_hook) {
         UnhookWindowsHookEx(g_hook);
         g_hook = nullptr;
     }
 }
-
-}  // namespace win32

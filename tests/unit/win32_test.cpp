@@ -573,6 +573,20 @@ TEST_F(Win32Test, MessageBoxAnswererSeesTheBox) {
     EXPECT_EQ(caption, "Error") << "Windows' caption for a null one";
 }
 
+TEST_F(Win32Test, MessageBoxAnswererMayReplaceItselfWhileAnswering) {
+    // The answerer reads its own capture after replacing itself: freed memory,
+    // which the sanitizer build reports, unless the box holds on to it.
+    std::string seen;
+    win32::setMessageBoxAnswerer([&seen, tag = std::string(64, 'a')](HWND, const char*, const char*, UINT) {
+        win32::setMessageBoxAnswerer([](HWND, const char*, const char*, UINT) { return IDNO; });
+        seen = tag;
+        return IDYES;
+    });
+    EXPECT_EQ(MessageBoxA(nullptr, "Continue?", "Demo", MB_YESNO), IDYES);
+    EXPECT_EQ(seen, std::string(64, 'a'));
+    EXPECT_EQ(MessageBoxA(nullptr, "Continue?", "Demo", MB_YESNO), IDNO) << "the replacement answers next";
+}
+
 TEST_F(Win32Test, MessageBoxWithoutDisplayGoesToStderrAnsweredAsClosed) {
     struct Case {
         UINT type;

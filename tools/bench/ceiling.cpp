@@ -1,7 +1,6 @@
 #include "ceiling.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,6 +8,7 @@
 #include <map>
 
 #include "effect_bench.h"
+#include "gl_translate.h"
 #include "recording/recording.h"
 
 namespace bench::ceiling {
@@ -19,17 +19,7 @@ namespace bench::ceiling {
 namespace {
 
 namespace rec = d3d8::recording;
-
-D3DMATRIX product(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX out;
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            out.m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] +
-                          a.m[r][3] * b.m[3][c];
-        }
-    }
-    return out;
-}
+using d3d8::gl::multiply;
 
 class FrameRecorder {
 public:
@@ -45,7 +35,7 @@ public:
         draw.vertices = snapshot(rec::streamSourceOf(device, 0, &draw.stride));
         if (call.indexed) draw.indices = snapshot(rec::indicesOf(device, &draw.baseVertex));
         draw.fvf = state.vertexShader;
-        const D3DMATRIX wvp = product(product(state.world, state.view), state.projection);
+        const D3DMATRIX wvp = multiply(multiply(state.world, state.view), state.projection);
         std::memcpy(draw.worldViewProj, &wvp, sizeof wvp);
         // A stage draws its texture while it and every stage before it runs.
         for (DWORD stage = 0; stage < 2; ++stage) {
@@ -139,6 +129,12 @@ Recording record(cEffect& effect, uint32_t fps, uint32_t spanMs) {
 
 namespace {
 
+using d3d8::gl::blendEquation;
+using d3d8::gl::blendFactor;
+using d3d8::gl::destinationBlendFactor;
+using d3d8::gl::magFilter;
+using d3d8::gl::minFilter;
+
 constexpr DWORD kPositionMask = 0x00E;  // which of XYZ, XYZRHW and the blend-weight formats
 
 const char kVertexShader[] = R"(#version 330 core
@@ -197,60 +193,6 @@ GLuint compile(GLenum kind, const char* source, int textures) {
     glShaderSource(shader, 1, sources, nullptr);
     glCompileShader(shader);
     return shader;
-}
-
-GLenum blendFactor(DWORD blend) {
-    switch (blend) {
-        case D3DBLEND_ZERO: return GL_ZERO;
-        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-        default: return GL_ONE;
-    }
-}
-
-GLenum blendEquation(DWORD op) {
-    switch (op) {
-        case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-        case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-        case D3DBLENDOP_MIN: return GL_MIN;
-        case D3DBLENDOP_MAX: return GL_MAX;
-        default: return GL_FUNC_ADD;
-    }
-}
-
-GLenum primitiveMode(D3DPRIMITIVETYPE type) {
-    switch (type) {
-        case D3DPT_POINTLIST: return GL_POINTS;
-        case D3DPT_LINELIST: return GL_LINES;
-        case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-        case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-        case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-        default: return GL_TRIANGLES;
-    }
-}
-
-GLsizei elementCount(D3DPRIMITIVETYPE type, UINT primitives) {
-    const auto n = static_cast<GLsizei>(primitives);
-    switch (type) {
-        case D3DPT_POINTLIST: return n;
-        case D3DPT_LINELIST: return 2 * n;
-        case D3DPT_LINESTRIP: return n + 1;
-        case D3DPT_TRIANGLELIST: return 3 * n;
-        default: return n + 2;
-    }
-}
-
-GLint minFilter(const DWORD filters[3], bool mipmapped) {
-    const bool linear = filters[0] >= D3DTEXF_LINEAR;
-    if (!mipmapped || filters[2] == D3DTEXF_NONE) return linear ? GL_LINEAR : GL_NEAREST;
-    if (filters[2] == D3DTEXF_POINT) return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
 }
 
 }  // namespace
@@ -460,8 +402,10 @@ void Replayer::State::bindTexture(const Recording& recording, const Draw& draw, 
     glActiveTexture(GL_TEXTURE0 + stage);
     if (applied.textures[stage] != textures[t]) glBindTexture(GL_TEXTURE_2D, textures[t]);
     applied.textures[stage] = textures[t];
-    const GLint wantedMin = minFilter(draw.filters[stage], recording.textures[t].levels.size() > 1);
-    const GLint wantedMag = draw.filters[stage][1] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+    const DWORD* filters = draw.filters[stage];
+    const bool mipmapped = recording.textures[t].levels.size() > 1;
+    const GLint wantedMin = minFilter(filters[0], mipmapped ? filters[2] : DWORD{D3DTEXF_NONE});
+    const GLint wantedMag = magFilter(filters[1]);
     if (textureFilters[2 * t] != wantedMin) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, wantedMin);
         textureFilters[2 * t] = wantedMin;
@@ -528,8 +472,8 @@ void Replayer::State::drawOne(const Recording& recording, const Draw& draw) {
     // What a careful hand sets: only what differs from the draw before.
     setEnabled(GL_BLEND, draw.blend, applied.blend);
     if (draw.blend) {
-        const GLenum factors[3] = {blendFactor(draw.sourceBlend), blendFactor(draw.destBlend),
-                                   blendEquation(draw.blendOp)};
+        const GLenum factors[3] = {blendFactor(draw.sourceBlend),
+                                   destinationBlendFactor(draw.destBlend), blendEquation(draw.blendOp)};
         if (!std::equal(factors, factors + 3, applied.blendFactors)) {
             glBlendFunc(factors[0], factors[1]);
             glBlendEquation(factors[2]);
@@ -544,8 +488,9 @@ void Replayer::State::drawOne(const Recording& recording, const Draw& draw) {
     if (draw.cull != D3DCULL_NONE && applied.cullFace != face) glCullFace(face);
     if (draw.cull != D3DCULL_NONE) applied.cullFace = face;
 
-    const GLenum mode = primitiveMode(draw.type);
-    const GLsizei count = elementCount(draw.type, draw.primitiveCount);
+    GLenum mode = GL_TRIANGLES;
+    d3d8::gl::primitiveMode(draw.type, mode);  // the device drew it: the type is one of Direct3D's
+    const auto count = static_cast<GLsizei>(d3d8::gl::verticesFor(draw.type, draw.primitiveCount));
     if (draw.indexed) {
         glDrawElementsBaseVertex(mode, count, GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(size_t{draw.first} * 2),

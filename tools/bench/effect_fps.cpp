@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "crt.h"
+#include "device_hooks.h"
 #include "effect_bench.h"
 #include "message_box_hooks.h"
 #include "present_hooks.h"

@@ -25,8 +25,8 @@
 #include "d3d.h"
 #include "model.h"
 #include "viewer_input.h"
+#include "sdl_window.h"
 #include "viewer_scene.h"
-#include "win32_sdl.h"
 #include "windows.h"
 
 namespace {

@@ -32,14 +32,20 @@ case $target in
   windows-x86_64 | windows-i686 | web | linux-x86_64) ;;
   *) fail "$usage" ;;
 esac
+# The target's toolchain file and the ones it includes (each library's stamp names them), and
+# the web's environment script, whose flags its libraries are compiled with.
+toolchains=$repo/cmake/toolchains
 case $target in
-  windows-*) toolchain_files=("$repo"/platform/windows/toolchain*.cmake) compiler=${target#windows-}-w64-mingw32-g++-posix ;;
-  web) toolchain_files=("$repo"/tools/web/toolchain.cmake "$repo"/tools/web/env.sh) compiler=em++ ;;
-  linux-x86_64) toolchain_files=("$here"/toolchain-linux.cmake) compiler=g++ ;;
+  windows-*)
+    PORT_TOOLCHAIN_FILES=("$toolchains/$target.cmake" "$toolchains"/windows-mingw.cmake)
+    setup_files=() compiler=${target#windows-}-w64-mingw32-g++-posix ;;
+  web) PORT_TOOLCHAIN_FILES=("$toolchains"/web.cmake) setup_files=("$repo"/tools/web/env.sh) compiler=em++ ;;
+  linux-x86_64) PORT_TOOLCHAIN_FILES=("$toolchains"/linux-x86_64.cmake) setup_files=() compiler=g++ ;;
 esac
 # What the libraries are built from, beside the Debian packages (which the stamps name).
 cache_key() {
-  { cat "$here"/deps.sh "$here"/recipes.sh "$here"/debian_source.sh "${toolchain_files[@]}"
+  { cat "$here"/deps.sh "$here"/recipes.sh "$here"/debian_source.sh "${PORT_TOOLCHAIN_FILES[@]}" \
+        "${setup_files[@]}"
     "$compiler" --version 2> /dev/null | head -n1; } | sha256sum | cut -c1-12
 }
 cache=${DEMO_PORTS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmor-demo/ports}
@@ -88,7 +94,7 @@ case $target in
     need "$triplet-gcc-posix" "$triplet-g++-posix" "$triplet-ar" "$triplet-ranlib"
     # The program's own toolchain file, which finds libraries in this prefix and the mingw-w64
     # system root only.
-    export PORT_CMAKE_TOOLCHAIN=$repo/platform/windows/toolchain-$arch.cmake DEMO_WINDOWS_DEPS=$prefix
+    export PORT_CMAKE_TOOLCHAIN=${PORT_TOOLCHAIN_FILES[0]} DEMO_WINDOWS_DEPS=$prefix
     export PORT_HOST=$triplet PORT_CC=$triplet-gcc-posix PORT_CXX=$triplet-g++-posix
     export PORT_AR=$triplet-ar PORT_RANLIB=$triplet-ranlib
     ;;
@@ -103,7 +109,7 @@ case $target in
     ;;
   linux-x86_64)
     need gcc g++ ar ranlib
-    export PORT_CMAKE_TOOLCHAIN=$here/toolchain-linux.cmake
+    export PORT_CMAKE_TOOLCHAIN=${PORT_TOOLCHAIN_FILES[0]}
     export PORT_HOST=x86_64-linux-gnu PORT_CC=gcc PORT_CXX=g++ PORT_AR=ar PORT_RANLIB=ranlib
     # Position-independent, so that the program can be a position-independent executable.
     export PORT_CFLAGS="$PORT_CFLAGS -fPIC" PORT_CXXFLAGS="$PORT_CXXFLAGS -fPIC"

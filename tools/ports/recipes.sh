@@ -5,6 +5,7 @@
 #   PORT_PREFIX          where headers, libraries and .pc files are installed
 #   PORT_SOURCES         where Debian source packages are kept (may be shared between toolchains)
 #   PORT_CMAKE_TOOLCHAIN a CMake toolchain file, for the libraries built with CMake
+#   PORT_TOOLCHAIN_FILES (an array) that file and the ones it includes, for the stamps
 #   PORT_HOST            the GNU host triplet, for the one built with autotools
 #   PORT_CC PORT_CXX PORT_AR PORT_RANLIB   compilers and archiver, for autotools
 #   PORT_CFLAGS PORT_CXXFLAGS              compiler flags (optimisation; no debug information)
@@ -81,8 +82,7 @@ port_stamp() {
   echo "host $PORT_HOST"
   echo "cflags $PORT_CFLAGS"
   echo "cxxflags $PORT_CXXFLAGS"
-  # The toolchain file and the ones beside it that it may include.
-  echo "toolchain $(cat "$(dirname "$PORT_CMAKE_TOOLCHAIN")"/toolchain*.cmake | sha256sum | cut -c1-16)"
+  echo "toolchain $(cat "${PORT_TOOLCHAIN_FILES[@]}" | sha256sum | cut -c1-16)"
   echo "recipe $( (declare -f "$recipe" cmake_configure cmake_build install_files remove_empty_dirs) | sha256sum | cut -c1-16)"
   for dep in "$@"; do
     echo "built-against $dep $(sha256sum < "$PORT_PREFIX/build/$dep.stamp" | cut -c1-16)"

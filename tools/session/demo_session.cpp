@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "crt.h"
+#include "device_hooks.h"
 #include "frame_timing.h"
 #include "message_box_hooks.h"
 #include "sound_hooks.h"

@@ -8,6 +8,6 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 export EMSDK_PYTHON=${EMSDK_PYTHON:-/usr/bin/python3}
 # Debian ships emscripten's system libraries prebuilt in a frozen cache; nothing
 # is fetched ("ports" such as its SDL2 or libpng are never used by this build).
-web_toolchain=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/toolchain.cmake
+web_toolchain=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/cmake/toolchains/web.cmake
 # Exceptions are caught in the whole program: libopenmpt reports bad modules by throwing.
 web_cflags="-O2 -DNDEBUG -fexceptions"

@@ -15,8 +15,7 @@
 #include "frame_timing.h"
 #include "model.h"
 #include "velmordemo.h"
-
-extern "C" void webStart();
+#include "web_start.h"
 
 namespace {
 

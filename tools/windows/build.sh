@@ -18,7 +18,7 @@ root=$PWD/build-windows
 
 bash tools/ports/deps.sh "windows-$arch"
 cmake -S . -B "$root/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$PWD/platform/windows/toolchain-$arch.cmake" \
+      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/windows-$arch.cmake" \
       -DDEMO_WINDOWS_DEPS="$(bash tools/ports/deps.sh "windows-$arch" --print-prefix)" >/dev/null
 cmake --build "$root/$arch" -j"$(nproc)" ${targets[@]+--target "${targets[@]}"}
 echo "build: the Windows programs are in $root/$arch (Demo/demo.exe, tools/*/*.exe)"

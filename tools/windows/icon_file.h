@@ -1,5 +1,6 @@
-// The program's icon as a Windows .ico file, written from the Linux port's
-// drawing of it, so that the Windows build's resource 5 shows the same picture.
+// The program's icon as a Windows .ico file, written from the stand-in's drawing
+// of it (program_icon.h), so that the Windows build's resource 5 shows the same
+// picture as the Linux port's windows.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,8 @@
 
 namespace windows_icon {
 
-// The .ico bytes of the icon LoadIconA gives for resource 5 on the Linux port:
-// its 32 x 32 images, each as a 32-bit bitmap with alpha and a transparency mask.
+// The .ico bytes of the program's icon: its 32 x 32 images, each as a 32-bit
+// bitmap with alpha and a transparency mask.
 std::vector<uint8_t> programIconFile();
 
 }  // namespace windows_icon

@@ -1,6 +1,32 @@
 #include "message_box_hooks.h"
 
+#include <utility>
+
+#include "message_box_answerer.h"
+
 namespace win32 {
+namespace {
+
+// Never destroyed: a box may be shown while the program's statics are.
+MessageBoxAnswerer& answerer() {
+    static auto* instance = new MessageBoxAnswerer;
+    return *instance;
+}
+
+}  // namespace
+
+void setMessageBoxAnswerer(MessageBoxAnswerer newAnswerer) {
+    answerer() = std::move(newAnswerer);
+    port::messageBoxAnswererChanged(static_cast<bool>(answerer()));
+}
+
+bool askMessageBoxAnswerer(HWND owner, const char* text, const char* caption, UINT type, int& answer) {
+    // A copy, so that an answerer may replace itself while it answers.
+    const MessageBoxAnswerer current = answerer();
+    if (!current) return false;
+    answer = current(owner, text, caption, type);
+    return true;
+}
 
 int messageBoxClosedAnswer(UINT type) {
     switch (type & MB_TYPEMASK) {

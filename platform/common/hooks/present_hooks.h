@@ -25,11 +25,6 @@ void setPresentObserver(PresentObserver observer);
 // benchmarks run with a virtual clock and turn it off.
 void setPresentPacing(bool paced);
 
-// Readies the next device for a tool that draws frames nobody watches: the
-// Linux port draws offscreen, with no display needed; the Windows port draws in
-// an ordinary window (Direct3D 8 needs one).
-void useOffscreenDevice();
-
 // What the ports' Present reads of the settings above.
 const PresentObserver& presentObserver();
 bool presentPacing();

@@ -1,5 +1,6 @@
-// MessageBoxA: answered by a test's answerer, shown with SDL where there is a
-// display, and otherwise written to stderr and answered as if it had been closed.
+// Message boxes on Linux (the stand-in's MessageBoxA has asked the answerer of a
+// test or tool first): shown with SDL where there is a display, and otherwise
+// written to stderr and answered as if they had been closed.
 //
 // Implemented: MB_OK, MB_OKCANCEL, MB_YESNO, MB_YESNOCANCEL (any other type shows
 // OK), the error/warning/information icons, MB_DEFBUTTON1..3 for Return.
@@ -12,6 +13,7 @@
 
 #include "message_box_hooks.h"
 #include "win32_internal.h"
+#include "win32_port.h"
 #include "win32_sdl.h"
 #include "windows.h"
 
@@ -125,28 +127,11 @@ int writeToStderr(const char* text, const char* caption, UINT type) {
     return closedAnswer;
 }
 
-win32::MessageBoxAnswerer& answerer() {
-    static auto* instance = new win32::MessageBoxAnswerer;
-    return *instance;
-}
-
 }  // namespace
 
-namespace win32 {
-
-void setMessageBoxAnswerer(MessageBoxAnswerer newAnswerer) { answerer() = std::move(newAnswerer); }
-
-}  // namespace win32
-
-int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-    // Windows shows an empty text for null and "Error" as the caption for null.
-    const char* text = lpText ? lpText : "";
-    const char* caption = lpCaption ? lpCaption : "Error";
-    // A copy, so an answerer may replace itself while it answers.
-    const win32::MessageBoxAnswerer current = answerer();
-    if (current) return current(hWnd, text, caption, uType);
+int win32::port::showMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
     int answer = 0;
-    if (hasDisplay() && showSdlBox(hWnd, text, caption, uType, &answer)) return answer;
-    return writeToStderr(text, caption, uType);
+    if (hasDisplay() && showSdlBox(owner, text, caption, type, &answer)) return answer;
+    return writeToStderr(text, caption, type);
 }
 

@@ -1,4 +1,4 @@
-// Shared between the files of the Win32 stand-in; nothing outside platform/win32
+// Shared between the Linux port's Win32 files; nothing outside platform/linux
 // includes this.
 #pragma once
 

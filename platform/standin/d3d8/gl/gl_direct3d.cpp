@@ -1,10 +1,10 @@
 // The IDirect3D8 object of the OpenGL back end: one adapter (the desktop the
 // window system sees) and device creation with Direct3D 8's checks of the present parameters.
-#include "gl_direct3d.h"
-
 #include <algorithm>
 #include <new>
 
+#include "device_hooks.h"
+#include "direct3d_factory.h"
 #include "gl_common.h"
 #include "gl_device.h"
 #include "gl_window.h"
@@ -146,8 +146,6 @@ private:
     ~Direct3D() override = default;
 };
 
-}  // namespace
-
 IDirect3D8* createDirect3D() {
     // Without video there is no adapter: Direct3DCreate8 gives null. Video is
     // started here (by the window layer, which chooses the driver) when no
@@ -158,4 +156,20 @@ IDirect3D8* createDirect3D() {
     return new (std::nothrow) Direct3D();
 }
 
+}  // namespace
 }  // namespace d3d8::gl
+
+namespace d3d8 {
+
+// The back end of the Linux and web ports.
+IDirect3D8* createPortDirect3D(UINT sdkVersion) {
+    if (sdkVersion != D3D_SDK_VERSION) return nullptr;
+    return gl::createDirect3D();
+}
+
+void useOffscreenDevice() {
+    gl::window::useOffscreen();
+    installDirect3DFactory(nullptr);
+}
+
+}  // namespace d3d8

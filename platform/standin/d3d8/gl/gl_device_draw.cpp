@@ -6,44 +6,10 @@
 
 #include "gl_device.h"
 #include "gl_resources.h"
+#include "gl_translate.h"
 
 namespace d3d8::gl {
 namespace {
-
-bool primitiveMode(D3DPRIMITIVETYPE type, GLenum& mode) {
-    switch (type) {
-        case D3DPT_POINTLIST: mode = GL_POINTS; return true;
-        case D3DPT_LINELIST: mode = GL_LINES; return true;
-        case D3DPT_LINESTRIP: mode = GL_LINE_STRIP; return true;
-        case D3DPT_TRIANGLELIST: mode = GL_TRIANGLES; return true;
-        case D3DPT_TRIANGLESTRIP: mode = GL_TRIANGLE_STRIP; return true;
-        case D3DPT_TRIANGLEFAN: mode = GL_TRIANGLE_FAN; return true;
-        default: return false;
-    }
-}
-
-// Vertices (or indices) that `count` primitives of `type` use.
-uint64_t verticesFor(D3DPRIMITIVETYPE type, UINT count) {
-    const uint64_t n = count;
-    switch (type) {
-        case D3DPT_POINTLIST: return n;
-        case D3DPT_LINELIST: return 2 * n;
-        case D3DPT_LINESTRIP: return n + 1;
-        case D3DPT_TRIANGLELIST: return 3 * n;
-        default: return n + 2;  // strips and fans
-    }
-}
-
-D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX out;
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            out.m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] +
-                          a.m[r][3] * b.m[3][c];
-        }
-    }
-    return out;
-}
 
 // The matrix that takes row-vector normals the way `m` takes positions: the
 // inverse transpose of its upper 3x3, i.e. its cofactor matrix over the
@@ -91,62 +57,6 @@ void transform(const D3DVECTOR& v, float w, const D3DMATRIX& m, float out[3]) {
 uint8_t byteOf(DWORD value) { return value > 0xFF ? 0xFF : static_cast<uint8_t>(value); }
 
 bool readsTexture(DWORD arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE; }
-
-GLenum blendFactor(DWORD blend) {
-    switch (blend) {
-        case D3DBLEND_ZERO: return GL_ZERO;
-        case D3DBLEND_ONE: return GL_ONE;
-        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-        case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-        default: return GL_ONE;
-    }
-}
-
-GLenum blendEquation(DWORD op) {
-    switch (op) {
-        case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-        case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-        case D3DBLENDOP_MIN: return GL_MIN;
-        case D3DBLENDOP_MAX: return GL_MAX;
-        default: return GL_FUNC_ADD;
-    }
-}
-
-GLenum compareFunc(DWORD func) {
-    switch (func) {
-        case D3DCMP_NEVER: return GL_NEVER;
-        case D3DCMP_LESS: return GL_LESS;
-        case D3DCMP_EQUAL: return GL_EQUAL;
-        case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-        case D3DCMP_GREATER: return GL_GREATER;
-        case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-        case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-        default: return GL_ALWAYS;
-    }
-}
-
-GLint addressMode(DWORD address) {
-    switch (address) {
-        case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-        case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-        case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-        default: return GL_REPEAT;
-    }
-}
-
-GLint minFilter(DWORD min, DWORD mip) {
-    const bool linear = min >= D3DTEXF_LINEAR;
-    if (mip == D3DTEXF_NONE) return linear ? GL_LINEAR : GL_NEAREST;  // base level only
-    if (mip == D3DTEXF_POINT) return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-}
 
 // Direct3D puts pixel centres on integer window coordinates, GL half a pixel
 // further: positions move by exactly half a pixel, so that the two coincide and
@@ -420,8 +330,7 @@ void Device::applySampler(int stage) {
     const GLuint sampler = samplers_[stage];
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, addressMode(ts[D3DTSS_ADDRESSU]));
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, addressMode(ts[D3DTSS_ADDRESSV]));
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
-                        ts[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magFilter(ts[D3DTSS_MAGFILTER]));
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
                         minFilter(ts[D3DTSS_MINFILTER], ts[D3DTSS_MIPFILTER]));
     const ColorF border = colorFromD3D(ts[D3DTSS_BORDERCOLOR]);
@@ -454,8 +363,7 @@ void Device::applyBlend() {
     } else if (src == kBothInvSrcAlpha) {
         cache_.blendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
     } else {
-        const GLenum dst = blendFactor(rs[D3DRS_DESTBLEND]);
-        cache_.blendFunc(blendFactor(src), dst == GL_SRC_ALPHA_SATURATE ? GL_ONE : dst);
+        cache_.blendFunc(blendFactor(src), destinationBlendFactor(rs[D3DRS_DESTBLEND]));
     }
     cache_.blendEquation(blendEquation(rs[D3DRS_BLENDOP]));
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "call_text.h"
+#include "d3d8_backend.h"
+#include "direct3d_factory.h"
 #include "objects.h"
 
 namespace d3d8::recording {
@@ -147,6 +149,26 @@ HRESULT Direct3D::createDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, 
     return D3D_OK;
 }
 
-IDirect3D8* createDirect3D() { return new Direct3D(); }
+namespace {
 
+// Direct3DCreate8 on this back end: recorded like every other call, and failing
+// when a failure is planned or the SDK version is not Direct3D 8's.
+IDirect3D8* recordedDirect3DCreate8(UINT sdkVersion) {
+    HRESULT forced = S_OK;
+    const bool fail = recorder().plannedFailure("Direct3DCreate8", forced);
+    const bool ok = !fail && sdkVersion == D3D_SDK_VERSION;
+    recorder().record("Direct3DCreate8", "Direct3DCreate8(" + std::to_string(sdkVersion) + ")",
+                      ok ? S_OK : E_FAIL);
+    return ok ? new Direct3D() : nullptr;
+}
+
+}  // namespace
 }  // namespace d3d8::recording
+
+namespace d3d8 {
+
+void selectBackend(Backend backend) {
+    installDirect3DFactory(backend == Backend::Recording ? recording::recordedDirect3DCreate8 : nullptr);
+}
+
+}  // namespace d3d8

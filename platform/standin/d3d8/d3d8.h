@@ -2,8 +2,9 @@
 //
 // Type names, constants (with their documented numeric values), interfaces,
 // method names and argument order follow the Direct3D 8 SDK. Two back ends
-// implement the interfaces: OpenGL 3.3 core (the real one) and a recording
-// device for unit tests; d3d8_backend.h chooses between them.
+// implement the interfaces: OpenGL 3.3 core (gl/, the real one) and a recording
+// device for unit tests and tools (recording/); Direct3DCreate8 makes the
+// objects of the one installed (direct3d_factory.h).
 #pragma once
 
 #include "windows.h"

@@ -2,7 +2,7 @@
 # DEMO_MINGW_TRIPLET (x86_64-w64-mingw32 or i686-w64-mingw32).
 #
 # The third-party libraries (libjpeg-turbo, libpng, zlib, libopenmpt) are cross-built
-# from their Debian sources by tools/windows/deps.sh into DEMO_WINDOWS_DEPS, where
+# from their Debian sources by tools/ports/deps.sh into DEMO_WINDOWS_DEPS, where
 # pkg-config finds them; nothing of the build machine's own libraries is used.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER ${DEMO_MINGW_TRIPLET}-gcc-posix)

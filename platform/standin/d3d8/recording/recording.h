@@ -1,4 +1,5 @@
-// The recording Direct3D 8 back end, for unit tests.
+// The recording Direct3D 8 back end, for unit tests and tools: the library
+// d3d8_recording, chosen with selectBackend (d3d8_backend.h).
 //
 // Every call on the IDirect3D8 object, the device and the resources it creates is
 // appended to one shared log, in order, with its arguments and result. The device
@@ -147,10 +148,6 @@ private:
 
 // The one recorder that all recording objects report to.
 Recorder& recorder();
-
-// The IDirect3D8 object of this back end (Direct3DCreate8 returns it when the
-// recording back end is selected).
-IDirect3D8* createDirect3D();
 
 // The number of recording objects (Direct3D objects, devices, buffers, textures)
 // alive now: lets tests check that everything created was released.

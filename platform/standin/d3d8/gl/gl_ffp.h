@@ -1,17 +1,20 @@
 // The fixed-function pipeline as GLSL: the key that describes one configuration
-// of it, the constant block every program shares, and the cache of programs
-// generated from keys.
+// of it, the constants its programs read, and the cache of programs generated
+// from keys.
 //
 // Everything that changes the shape of the computation (lighting on or off, the
 // light types, where the material colours come from, the texture stage
 // operations and arguments, texture coordinate sources) is in the key, and each
 // distinct key gets its own program, compiled the first time it is drawn with.
-// Everything numeric (matrices, colours, light parameters) lives in two uniform
-// blocks shared by all programs, so switching programs uploads nothing: one for
-// the vertex program, and a small one for the fragment program. Keeping them
-// apart matters on a software rasteriser such as llvmpipe: it keeps a copy of
-// the fragment program's constants and state with every draw whose constants
-// changed, and the vertex program's change with nearly every draw.
+// Everything numeric (matrices, colours, light parameters) comes in one of two
+// ways. What changes seldom (texture matrices, material, global ambient, lights)
+// lives in the uniform block "FixedFunction", which every vertex program shares,
+// so switching programs uploads none of it. What changes with nearly every draw
+// (the transforms) and the fragment programs' two constants are plain uniforms
+// of each program, given to a program when it is next drawn with and only when
+// they changed since: llvmpipe takes any change of a uniform buffer as a change
+// of every stage's constants and copies its whole rasteriser state with the
+// next draw (TransformConstants).
 #pragma once
 
 #include "gl_api.h"
@@ -105,9 +108,10 @@ struct ShaderKeyHash {
     size_t operator()(const ShaderKey& key) const;
 };
 
-// The uniform block "FixedFunction" (std140) that every program reads. Matrices
-// are Direct3D matrices stored as they are: GLSL reads them transposed, so
-// `M * v` in the shader is the row-vector product v·M of Direct3D.
+// One light of the uniform block "FixedFunction" (std140). Matrices, there and
+// in the plain uniforms, are Direct3D matrices stored as they are: GLSL reads
+// them transposed, so `M * v` in the shader is the row-vector product v·M of
+// Direct3D.
 struct alignas(16) LightConstants {
     float diffuse[4];
     float specular[4];

@@ -1,0 +1,4 @@
+# mingw-w64 for 64-bit Windows: cmake -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/windows-x86_64.cmake
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(DEMO_MINGW_TRIPLET x86_64-w64-mingw32)
+include("${CMAKE_CURRENT_LIST_DIR}/windows-mingw.cmake")
