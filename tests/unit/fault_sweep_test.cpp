@@ -214,7 +214,7 @@ void checkFailureRun(const Site& site, const Mode& mode, const RunResult& run) {
 
 class FaultSweepAt : public FaultSweepTest, public ::testing::WithParamInterface<CallPlace> {};
 
-TEST_P(FaultSweepAt, EveryCheckedCallLogsAsThePartsSayAndEndsInOrder) {
+TEST_P(FaultSweepAt, EveryCheckedCallIsLoggedAnsweredAndEndsInOrder) {
     const CallPlace place = GetParam();
     const Discovery found = discover(place);
     ASSERT_EQ(found.error, "");
