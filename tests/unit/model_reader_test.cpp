@@ -9,7 +9,7 @@
 #include "fixture_files.h"
 #include "model.h"
 #include "ms3d_writer.h"
-#include "test_model.h"
+#include "terrat_model.h"
 #include "unit/model_file_builder.h"
 
 namespace {
