@@ -6,10 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target demo datagen
-
+# shellcheck source=tools/native_data.sh
+source tools/native_data.sh
 # datagen writes only what is missing, so a run after the first is quick.
-./build/tools/datagen/datagen --missing .
+native_data build . demo
 
 exec ./build/Demo/demo
