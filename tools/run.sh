@@ -8,8 +8,8 @@
 # The demo and the data generator are built in a tree of their own, build-run/,
 # for a first run as quick as can be: the same optimisation as build/ (-O2) but
 # no debug information, which changes no instruction, and a unity build (the
-# sources of each library compiled a few at a time in one unit), which together
-# take about half the processor time of build/'s. build/ stays the developers'
+# sources of each library compiled eight at a time, as one unit), which together
+# take two fifths of the processor time of build/'s. build/ stays the developers'
 # tree (tools/test.sh). datagen writes only what is missing, so a run after the
 # first starts at once.
 set -euo pipefail
