@@ -18,6 +18,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 me=release
+# shellcheck source=tools/native_data.sh
+source tools/native_data.sh
 fail() { echo "$me: $*" >&2; exit 1; }
 trap 'echo "$me: stopped: \"$BASH_COMMAND\" failed (line $LINENO)" >&2' ERR
 
@@ -66,7 +68,6 @@ version=$(git describe --tags --always)$suffix
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 release_date=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%d)
-jobs=$(nproc)
 stage=$repo/build-dist/stage
 dist=$repo/dist
 started=$SECONDS
@@ -85,13 +86,11 @@ write_text_file() {
 # in a tree of its own, so that the data does not depend on how a developer's build/ is set up.
 make_data() {
   echo "== $me: the data"
-  cmake -S . -B build-dist/host -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
-  cmake --build build-dist/host -j"$jobs" --target datagen > /dev/null
   local out=$repo/build-dist/data
   rm -rf "$out"
   mkdir -p "$out/Data"
   cp -r Data/Config "$out/Data/Config"
-  ./build-dist/host/tools/datagen/datagen "$out" > /dev/null
+  native_data -DCMAKE_BUILD_TYPE=Release build-dist/host "$out" > /dev/null
   rm -rf "$out"/terraT* "$out/Data/Logs"
   data=$out/Data
 }

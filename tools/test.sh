@@ -7,7 +7,8 @@
 #   bash tools/test.sh --full   everything (what CI runs): fuzzes each reader of
 #                               outside input, builds the Windows programs
 #                               (./build-windows) and the web site (./build-web),
-#                               runs every test of ./build, a two-
+#                               runs every test of ./build, builds what the run
+#                               command builds (./build-run), a two-
 #                               minute soak, a Release build (./build-release) that
 #                               must compile without a warning and its unit tests,
 #                               then every test again built with AddressSanitizer and
@@ -98,6 +99,11 @@ if [ "$full" = 0 ]; then
   exit 0
 fi
 run_ctest build
+
+# The run command builds in a way no other tree does (a unity build): a name that
+# two sources of a library both define file-locally would break it alone.
+echo "== the run command's build (tools/run.sh --build-only; tree build-run)"
+bash tools/run.sh --build-only
 
 echo "== soak: two minutes of the demo under Xvfb"
 bash tools/soak/soak.sh 120

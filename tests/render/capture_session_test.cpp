@@ -16,7 +16,7 @@
 
 namespace {
 
-class RecordingListener : public capture::SessionListener {
+class RecordingListener : public session::SessionListener {
 public:
     bool onFrame(uint64_t index, const d3d8::FrameView& frame) override {
         indices.push_back(index);
@@ -48,17 +48,17 @@ TEST(CaptureSession, DrawsEveryFrameAtItsTimeAndStartsTheMusicPast12Seconds) {
     ASSERT_TRUE(workDir) << error;
 
     // 7 fps does not divide a second: the clock must still read floor(k * 1000 / 7).
-    const capture::FrameTiming timing(7);
+    const session::FrameTiming timing(7);
     const uint64_t frames = timing.firstFrameAtOrAfter(12500);
     RecordingListener listener;
-    capture::SessionResult result{capture::SessionEnd::StartUpFailed, 0};
+    session::SessionResult result{session::SessionEnd::StartUpFailed, 0};
     {
         capture::ScopedWorkingDirectory inWorkDir(workDir->path());
         ASSERT_TRUE(inWorkDir.entered());
-        result = capture::runDemoSession({7, frames, 1262304000}, listener);
+        result = session::runDemoSession({7, frames, 1262304000}, listener);
     }
 
-    EXPECT_EQ(result.end, capture::SessionEnd::Completed);
+    EXPECT_EQ(result.end, session::SessionEnd::Completed);
     EXPECT_EQ(result.framesDrawn, frames);
     ASSERT_EQ(listener.indices.size(), frames) << "the loading picture is not a frame of the loop";
     for (uint64_t k = 0; k < frames; ++k) {

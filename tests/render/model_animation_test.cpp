@@ -18,15 +18,15 @@ Ms3dBuilder slidingSquare() {
     b.addTriangle(0, -h, -h, h, h, -h, h, 0, 0);
     b.addTriangle(0, -h, -h, h, h, h, -h, 0, 0);
     b.addTriangle(0, -h, -h, -h, h, h, h, 0, 0);
-    b.groups = {{"square", {}, 0}};
-    Ms3dBuilder::Material white;
+    b.groups = {testing_support::group("square", {}, 0)};
+    ms3d::Material white = testing_support::material();
     for (float& c : white.emissive) c = 1;
     b.materials = {white};
-    b.fps = 10;
+    b.animationFps = 10;
     b.totalFrames = 20;  // 2000 ms
-    Ms3dBuilder::Joint slider;
+    ms3d::Joint slider;
     slider.name = "slider";
-    slider.translationKeys = {{0, 0, 0, 0}, {1, 30, 0, 0}};
+    slider.translationKeys = {{0, {0, 0, 0}}, {1, {30, 0, 0}}};
     b.joints = {slider};
     return b;
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-using capture::FrameTiming;
+using session::FrameTiming;
 using capture::Options;
 using capture::OutputKind;
 using capture::ParseOutcome;

@@ -21,7 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using capture::PixelRows;
+using session::PixelRows;
 
 class CaptureOutputs : public ::testing::Test {
 protected:
@@ -68,10 +68,10 @@ TEST_F(CaptureOutputs, PngKeepsEveryPixelAndDropsAlpha) {
     std::vector<uint32_t> pixels(4 * 3 + 4, 0);  // a pitch of 5 words: the fifth must not show
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) pixels[y * 5 + x] = x == 4 ? 0x12345678u : 0x00102030u + 0x010101u * (y * 4 + x);
-    for (capture::PngEffort effort : {capture::PngEffort::Fast, capture::PngEffort::Small}) {
+    for (session::PngEffort effort : {session::PngEffort::Fast, session::PngEffort::Small}) {
         std::string error;
         const fs::path path = dir_ / "picture.png";
-        ASSERT_TRUE(capture::writePng(path.string(), PixelRows{pixels.data(), 4, 3, 20}, effort, &error)) << error;
+        ASSERT_TRUE(session::writePng(path.string(), PixelRows{pixels.data(), 4, 3, 20}, effort, &error)) << error;
         const d3dx8::DecodedImage image = decode(path);
         ASSERT_EQ(image.image.width, 4u);
         ASSERT_EQ(image.image.height, 3u);
@@ -85,10 +85,10 @@ TEST_F(CaptureOutputs, PngKeepsEveryPixelAndDropsAlpha) {
 TEST_F(CaptureOutputs, PngAndWavReportFilesThatCannotBeWritten) {
     std::vector<uint32_t> pixel(1, 0);
     std::string error;
-    EXPECT_FALSE(capture::writePng((dir_ / "no" / "such.png").string(), {pixel.data(), 1, 1, 4},
-                                   capture::PngEffort::Fast, &error));
+    EXPECT_FALSE(session::writePng((dir_ / "no" / "such.png").string(), {pixel.data(), 1, 1, 4},
+                                   session::PngEffort::Fast, &error));
     EXPECT_NE(error.find("such.png"), std::string::npos) << error;
-    capture::WavWriter wav;
+    session::WavWriter wav;
     EXPECT_FALSE(wav.open((dir_ / "no" / "such.wav").string(), 2, 44100, &error));
     EXPECT_NE(error.find("such.wav"), std::string::npos) << error;
     const int16_t samples[2] = {0, 0};
@@ -100,7 +100,7 @@ TEST_F(CaptureOutputs, WavHeaderDescribesLittleEndianStereoPcmWrittenInPieces) {
     const int16_t samples[] = {1, -1, 0x1234, -32768};
     std::string error;
     const fs::path path = dir_ / "sound.wav";
-    capture::WavWriter wav;
+    session::WavWriter wav;
     ASSERT_TRUE(wav.open(path.string(), 2, 44100, &error)) << error;
     ASSERT_TRUE(wav.append(samples, 1, &error)) << error;
     ASSERT_TRUE(wav.append(samples + 2, 0, &error)) << error;

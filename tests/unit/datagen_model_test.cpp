@@ -13,7 +13,7 @@
 
 #include "fixture_files.h"
 #include "ms3d_writer.h"
-#include "test_model.h"
+#include "terrat_model.h"
 
 namespace {
 

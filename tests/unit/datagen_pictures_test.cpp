@@ -17,7 +17,7 @@
 #include "d3dx8_image.h"
 #include "datagen.h"
 #include "pictures.h"
-#include "test_model.h"
+#include "terrat_model.h"
 
 namespace {
 

@@ -12,12 +12,20 @@
 namespace {
 
 using d3d8::recording::recorder;
+using testing_support::group;
 using testing_support::Ms3dBuilder;
 
 void writeBmp(const std::string& path) {
     image_test::BmpFields fields;
     fields.pixels = {10, 20, 30, 0};  // one pixel, its row padded to four bytes
     image_test::writeBytes(path, image_test::makeBmp(fields));
+}
+
+ms3d::Vertex vertex(float x, float y, float z, int8_t bone) {
+    ms3d::Vertex v;
+    v.position = {x, y, z};
+    v.boneId = bone;
+    return v;
 }
 
 // One triangle per entry of `groups`, each in that group, with its own vertices.
@@ -27,9 +35,9 @@ Ms3dBuilder trianglesIn(std::initializer_list<uint8_t> groups) {
     return b;
 }
 
-Ms3dBuilder::Material materialWith(float transparency, float r, float g, float b,
-                                   const std::string& texture = "", int8_t mode = 0) {
-    Ms3dBuilder::Material m;
+ms3d::Material materialWith(float transparency, float r, float g, float b,
+                            const std::string& texture = "", uint8_t mode = 0) {
+    ms3d::Material m = testing_support::material();
     m.transparency = transparency;
     m.diffuse[0] = r, m.diffuse[1] = g, m.diffuse[2] = b, m.diffuse[3] = 0.25f;
     m.ambient[0] = 0.125f;
@@ -71,19 +79,19 @@ protected:
 
 TEST_F(ModelBuildTest, CornersBecomeMirroredVerticesInReversedTriples) {
     Ms3dBuilder b = trianglesIn({0, 1});  // records 0-2 in group 0, 3-5 in group 1
-    b.vertices.push_back({1, 2, 3, -1});  // record 6
-    b.vertices.push_back({4, 5, 6, 2});   // record 7
-    b.vertices[5] = {7, 8, 9, -100};
-    Ms3dBuilder::Triangle t;
-    t.indices[0] = 5, t.indices[1] = 6, t.indices[2] = 7;
+    b.vertices.push_back(vertex(1, 2, 3, -1));  // record 6
+    b.vertices.push_back(vertex(4, 5, 6, 2));   // record 7
+    b.vertices[5] = vertex(7, 8, 9, -100);
+    ms3d::Triangle t;
+    t.vertexIndices = {5, 6, 7};
     for (int k = 0; k < 3; ++k) {
-        t.normals[k][0] = 0.1f * k, t.normals[k][1] = 0.2f, t.normals[k][2] = 0.3f + k;
+        t.vertexNormals[k] = {0.1f * k, 0.2f, 0.3f + k};
         t.s[k] = 0.25f * k;
         t.t[k] = 1 - 0.25f * k;
     }
-    t.group = 0;
+    t.groupIndex = 0;
     b.triangles.push_back(t);
-    b.groups = {{"g0", {}, -1}, {"g1", {}, -1}};
+    b.groups = {group("g0"), group("g1")};
     cModel model;
     ASSERT_TRUE(load(model, b));
 
@@ -115,9 +123,9 @@ TEST_F(ModelBuildTest, CornersBecomeMirroredVerticesInReversedTriples) {
 
 TEST_F(ModelBuildTest, GroupColourAndStatesComeFromTheMaterial) {
     Ms3dBuilder b = trianglesIn({0, 1, 2, 3});
-    b.groups = {{"half", {}, 0}, {"opaque", {}, 1}, {"none", {}, -1}, {"carry", {}, 2}};
+    b.groups = {group("half", {}, 0), group("opaque", {}, 1), group("none"), group("carry", {}, 2)};
     b.materials = {materialWith(0.5f, 1.0f, 0.5f, 0.0f),
-                   materialWith(1.0f, 0, 0, 1, "env.bmp", static_cast<int8_t>(0x80)),
+                   materialWith(1.0f, 0, 0, 1, "env.bmp", ms3d::kModeSphereMap),
                    materialWith(1.0f, 2.0f, 0, 0)};
     cModel model;
     ASSERT_TRUE(load(model, b));
@@ -153,7 +161,7 @@ TEST_F(ModelBuildTest, GroupColourAndStatesComeFromTheMaterial) {
 
 TEST_F(ModelBuildTest, OneTextureObjectPerDistinctName) {
     Ms3dBuilder b = trianglesIn({0, 1, 2, 3});
-    b.groups = {{"a", {}, 0}, {"b", {}, 1}, {"c", {}, 2}, {"d", {}, 3}};
+    b.groups = {group("a", {}, 0), group("b", {}, 1), group("c", {}, 2), group("d", {}, 3)};
     b.materials = {materialWith(1, 1, 1, 1, "skin.bmp"), materialWith(1, 1, 1, 1, "skin.bmp"),
                    materialWith(1, 1, 1, 1, "Skin.bmp"), materialWith(1, 1, 1, 1)};
     cModel model;
@@ -172,7 +180,7 @@ TEST_F(ModelBuildTest, TexturesLoadFromTheDirectoryWithWindowsSeparators) {
     writeFile("Models/keep", "");
     writeBmp("Models/tex.bmp");
     Ms3dBuilder b = trianglesIn({0, 1});
-    b.groups = {{"found", {}, 0}, {"missing", {}, 1}};
+    b.groups = {group("found", {}, 0), group("missing", {}, 1)};
     b.materials = {materialWith(1, 1, 1, 1, ".\\tex.bmp"), materialWith(1, 1, 1, 1, ".\\gone.bmp")};
 
     cModel bare;
@@ -195,7 +203,7 @@ TEST_F(ModelBuildTest, TexturesLoadFromTheDirectoryWithWindowsSeparators) {
 
 TEST_F(ModelBuildTest, InitUploadsAndDrawsEveryGroupWithTriangles) {
     Ms3dBuilder b = trianglesIn({0, 0, 2});
-    b.groups = {{"two", {}, -1}, {"empty", {}, -1}, {"one", {}, -1}};
+    b.groups = {group("two"), group("empty"), group("one")};
     cModel model;
     ASSERT_TRUE(load(model, b));
     ASSERT_EQ(model.init(&d3d), S_OK);
@@ -231,7 +239,7 @@ TEST_F(ModelBuildTest, ReleaseLeavesTheModelEmptyAndFreesTheDeviceObjects) {
     const int before = d3d8::recording::liveObjects();
     writeBmp("skin.bmp");
     Ms3dBuilder b = trianglesIn({0, 1});
-    b.groups = {{"a", {}, 0}, {"b", {}, 0}};
+    b.groups = {group("a", {}, 0), group("b", {}, 0)};
     b.materials = {materialWith(0.5f, 1, 1, 1, "skin.bmp")};
     b.joints.resize(1);
     b.joints[0].name = "bone";
@@ -264,12 +272,12 @@ Ms3dBuilder slidingModel() {
     Ms3dBuilder b;
     b.addTriangle(0, 0, 0, 1, 0, 0, 1, 0, 0);
     b.addTriangle(0, 5, 5, 6, 5, 5, 6, 0, -1);
-    b.groups = {{"g", {}, -1}};
-    b.fps = 30;
+    b.groups = {group("g")};
+    b.animationFps = 30;
     b.totalFrames = 30;  // 1000 ms
-    Ms3dBuilder::Joint joint;
+    ms3d::Joint joint;
     joint.name = "slider";
-    joint.translationKeys = {{0, 0, 0, 0}, {1, 10, 0, 0}};
+    joint.translationKeys = {{0, {0, 0, 0}}, {1, {10, 0, 0}}};
     b.joints = {joint};
     return b;
 }

@@ -9,12 +9,14 @@
 #include "fixture_files.h"
 #include "model.h"
 #include "ms3d_writer.h"
-#include "test_model.h"
+#include "terrat_model.h"
 #include "unit/model_file_builder.h"
 
 namespace {
 
 using d3d8::recording::recorder;
+using testing_support::group;
+using testing_support::material;
 using testing_support::Ms3dBuilder;
 namespace fs = std::filesystem;
 
@@ -35,20 +37,20 @@ Ms3dBuilder jointedModel() {
     Ms3dBuilder b;
     b.addTriangle(0, 0, 0, 1, 0, 0, 1, 0, 0);
     b.addTriangle(1, 0, 0, 1, 0, 0, 1, 2, 1);
-    b.groups = {{"body", {0}, 0}, {"arm", {1}, -1}};
-    Ms3dBuilder::Material material;
-    material.texture = ".\\skin.bmp";
-    b.materials = {material};
+    b.groups = {group("body", {0}, 0), group("arm", {1})};
+    ms3d::Material skin = material();
+    skin.texture = ".\\skin.bmp";
+    b.materials = {skin};
     b.totalFrames = 30;
-    b.fps = 30;
-    Ms3dBuilder::Joint root;
+    b.animationFps = 30;
+    ms3d::Joint root;
     root.name = "root";
-    root.rotationKeys = {{0, 0, 0, 0}, {1, 0, 0, 1}};
-    Ms3dBuilder::Joint arm;
+    root.rotationKeys = {{0, {0, 0, 0}}, {1, {0, 0, 1}}};
+    ms3d::Joint arm;
     arm.name = "arm";
-    arm.parent = "root";
+    arm.parentName = "root";
     arm.position[0] = 1;
-    arm.translationKeys = {{0, 0, 0, 0}, {0.5f, 0, 2, 0}};
+    arm.translationKeys = {{0, {0, 0, 0}}, {0.5f, {0, 2, 0}}};
     b.joints = {root, arm};
     return b;
 }
@@ -129,7 +131,7 @@ TEST_F(ModelReaderTest, AnimationLengthFromFramesAndRate) {
 
 TEST_F(ModelReaderTest, EachTriangleGoesToTheGroupItNames) {
     Ms3dBuilder b;
-    b.groups = {{"a", {0, 1}, -1}, {"b", {}, -1}, {"c", {}, -1}};
+    b.groups = {group("a", {0, 1}), group("b"), group("c")};
     b.addTriangle(2, 0, 0, 1, 0, 0, 1);  // listed under group 0 but names group 2
     b.addTriangle(0, 0, 0, 1, 0, 0, 1);
     cModel model;
@@ -143,7 +145,7 @@ TEST_F(ModelReaderTest, EachTriangleGoesToTheGroupItNames) {
 TEST_F(ModelReaderTest, IndicesPastTheirArrays) {
     // A triangle in no existing group (255 is the usual "none") is dropped.
     Ms3dBuilder b;
-    b.groups = {{"only", {}, -1}};
+    b.groups = {group("only")};
     b.addTriangle(255, 0, 0, 1, 0, 0, 1);
     b.addTriangle(1, 0, 0, 1, 0, 0, 1);
     b.addTriangle(0, 0, 0, 1, 0, 0, 1);
@@ -155,8 +157,8 @@ TEST_F(ModelReaderTest, IndicesPastTheirArrays) {
     // A material index past the materials is read as no material.
     Ms3dBuilder noSuchMaterial;
     noSuchMaterial.addTriangle(0, 0, 0, 1, 0, 0, 1);
-    noSuchMaterial.groups = {{"g", {}, 3}};
-    noSuchMaterial.materials.resize(1);
+    noSuchMaterial.groups = {group("g", {}, 3)};
+    noSuchMaterial.materials = {material()};
     cModel second;
     ASSERT_TRUE(load(second, noSuchMaterial));
     EXPECT_TRUE(second.m_meshes[0]->m_states.empty());
@@ -165,8 +167,8 @@ TEST_F(ModelReaderTest, IndicesPastTheirArrays) {
     // A corner naming a vertex the file does not have: the file is rejected.
     Ms3dBuilder badCorner;
     badCorner.addTriangle(0, 0, 0, 1, 0, 0, 1);
-    badCorner.triangles[0].indices[1] = 3;
-    badCorner.groups = {{"g", {}, -1}};
+    badCorner.triangles[0].vertexIndices[1] = 3;
+    badCorner.groups = {group("g")};
     cModel third;
     EXPECT_FALSE(load(third, badCorner));
     expectEmpty(third);
@@ -177,15 +179,14 @@ TEST_F(ModelReaderTest, NamesThatFillTheirFieldsKeepEveryByte) {
     const std::string longJoint(32, 'j');
     Ms3dBuilder b;
     b.addTriangle(0, 0, 0, 1, 0, 0, 1);
-    b.groups = {{std::string(32, 'g'), {}, 0}};
-    Ms3dBuilder::Material material;
-    material.name = std::string(32, 'm');
-    material.texture = longTexture;
-    b.materials = {material};
-    Ms3dBuilder::Joint parent, child;
+    b.groups = {group(std::string(32, 'g'), {}, 0)};
+    ms3d::Material filled = material(std::string(32, 'm'));
+    filled.texture = longTexture;
+    b.materials = {filled};
+    ms3d::Joint parent, child;
     parent.name = longJoint;
     child.name = "child";
-    child.parent = longJoint;
+    child.parentName = longJoint;
     b.joints = {parent, child};
     cModel model;
     ASSERT_TRUE(load(model, b));

@@ -4,7 +4,7 @@
 
 #include "engine_fixture.h"
 #include "model.h"
-#include "test_model.h"
+#include "terrat_model.h"
 
 namespace {
 

@@ -26,7 +26,7 @@ bool EffectBench::open(int width, int height, std::string* error) {
     RegisterClassExA(&windowClass);  // fails harmlessly the second time
     int windowWidth = 0;
     int windowHeight = 0;
-    capture::windowSizeFor(width, height, &windowWidth, &windowHeight);
+    session::windowSizeFor(width, height, &windowWidth, &windowHeight);
     window_ = CreateWindowExA(0, "BenchWindow", "bench", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                               windowWidth, windowHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
     ShowWindow(window_, SW_SHOWDEFAULT);

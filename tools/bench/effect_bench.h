@@ -44,7 +44,7 @@ private:
 // demo would draw them; `afterFrame(k)` runs after frame k.
 template <typename AfterFrame>
 void playSpan(cEffect& effect, uint32_t fps, uint32_t spanMs, AfterFrame afterFrame) {
-    const capture::FrameTiming timing(fps);
+    const session::FrameTiming timing(fps);
     const uint64_t frames = timing.firstFrameAtOrAfter(spanMs);
     resetEffectStatics();
     for (uint64_t k = 0; k < frames; ++k) {

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
 
     std::error_code status;
     const std::filesystem::path scratch = std::filesystem::temp_directory_path(status) / "effect_fps";
-    capture::RunDirectory run;
+    session::RunDirectory run;
     std::string error;
     if (!run.create(std::filesystem::absolute(data, status), scratch, kWidth, kHeight, &error)) return fail(error);
     const std::filesystem::path previous = std::filesystem::current_path();

@@ -162,7 +162,7 @@ bool measureCeiling(Results& results, std::string* error) {
 }
 
 // In the probe process: the real demo up to its first frame, then the time.
-class FirstFrameListener final : public capture::SessionListener {
+class FirstFrameListener final : public session::SessionListener {
 public:
     bool onFrame(uint64_t, const d3d8::FrameView&) override {
         at = monotonicNanoseconds();
@@ -177,7 +177,7 @@ public:
 
 int runStartupProbe() {
     FirstFrameListener listener;
-    capture::runDemoSession({kFps, 1, kCalendarTime}, listener);
+    session::runDemoSession({kFps, 1, kCalendarTime}, listener);
     if (listener.at == 0) return 1;
     std::printf("%llu\n", static_cast<unsigned long long>(listener.at));
     return 0;

@@ -20,7 +20,7 @@ public:
     // before this has succeeded, so an unusable output is found at once.
     virtual bool open(std::string* error) = 0;
     // One frame, in order; all of the same size.
-    virtual bool writeFrame(const PixelRows& frame, std::string* error) = 0;
+    virtual bool writeFrame(const session::PixelRows& frame, std::string* error) = 0;
     // The sound that goes with the frame just written: interleaved stereo samples.
     virtual bool writeSound(const int16_t* samples, size_t frames, std::string* error) = 0;
     // Completes the output and moves it to its final name.

@@ -42,7 +42,7 @@ public:
         return true;
     }
 
-    bool writeFrame(const PixelRows& frame, std::string* error) override {
+    bool writeFrame(const session::PixelRows& frame, std::string* error) override {
         (void)error;
         const int tiles = columns_ * rows_;
         // Several tiles may show one frame when there are fewer frames than tiles.
@@ -56,8 +56,9 @@ public:
     bool writeSound(const int16_t*, size_t, std::string*) override { return true; }
 
     bool finish(std::string* error) override {
-        const PixelRows image{sheet_.data(), sheetWidth_, sheetHeight_, sheetWidth_ * 4};
-        return writePng(output_.temporary(), image, PngEffort::Small, error) && output_.commit(error);
+        const session::PixelRows image{sheet_.data(), sheetWidth_, sheetHeight_, sheetWidth_ * 4};
+        return session::writePng(output_.temporary(), image, session::PngEffort::Small, error) &&
+               output_.commit(error);
     }
 
     void abandon() override {
@@ -67,7 +68,7 @@ public:
     std::string temporaryPath() const override { return output_.temporary(); }
 
 private:
-    void place(const PixelRows& frame, int tile) {
+    void place(const session::PixelRows& frame, int tile) {
         const int left = (tile % columns_) * (format_.width + kGap);
         const int top = (tile / columns_) * (format_.height + kGap);
         const int width = std::min(frame.width, format_.width);

@@ -27,11 +27,12 @@ public:
         return sound_.open((fs::path(output_.temporary()) / "audio.wav").string(), 2, format_.soundRate, error);
     }
 
-    bool writeFrame(const PixelRows& frame, std::string* error) override {
+    bool writeFrame(const session::PixelRows& frame, std::string* error) override {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%06llu.png", static_cast<unsigned long long>(frames_));
         ++frames_;
-        return writePng((fs::path(output_.temporary()) / name).string(), frame, PngEffort::Fast, error);
+        const std::string path = (fs::path(output_.temporary()) / name).string();
+        return session::writePng(path, frame, session::PngEffort::Fast, error);
     }
 
     bool writeSound(const int16_t* samples, size_t frames, std::string* error) override {
@@ -52,7 +53,7 @@ private:
     files::PendingOutput output_;
     FrameFormat format_;
     uint64_t frames_ = 0;
-    WavWriter sound_;
+    session::WavWriter sound_;
 };
 
 }  // namespace

@@ -23,6 +23,7 @@
 namespace {
 
 using namespace capture;
+using namespace session;
 
 std::string seconds(uint64_t ms) {
     char text[32];

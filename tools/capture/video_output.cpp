@@ -238,7 +238,7 @@ public:
         return output_.createFile(error) && start(error);
     }
 
-    bool writeFrame(const PixelRows& frame, std::string* error) override {
+    bool writeFrame(const session::PixelRows& frame, std::string* error) override {
         const auto* base = reinterpret_cast<const uint8_t*>(frame.pixels);
         const size_t rowBytes = static_cast<size_t>(frame.width) * 4;
         const bool ok = frames_->push(rowBytes * static_cast<size_t>(frame.height), [&](uint8_t* packed) {

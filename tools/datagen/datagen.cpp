@@ -7,7 +7,7 @@
 
 #include "ms3d_writer.h"
 #include "pictures.h"
-#include "test_model.h"
+#include "terrat_model.h"
 
 namespace datagen {
 

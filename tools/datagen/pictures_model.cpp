@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "artwork.h"
-#include "test_model.h"
+#include "terrat_model.h"
 
 namespace datagen {
 namespace art {

@@ -19,9 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Writes the frames asked for and stops the demo after the last one.
-class FrameWriter : public capture::SessionListener {
+class FrameWriter : public session::SessionListener {
 public:
-    FrameWriter(const framedump::Options& options, const capture::FrameTiming& timing) : out_(options.out) {
+    FrameWriter(const framedump::Options& options, const session::FrameTiming& timing) : out_(options.out) {
         for (uint64_t ms : options.times) wanted_[timing.firstFrameAtOrAfter(ms)].push_back(ms);
     }
 
@@ -34,10 +34,10 @@ public:
     bool onFrame(uint64_t index, const d3d8::FrameView& frame) override {
         const auto found = wanted_.find(index);
         if (found == wanted_.end()) return true;
-        const capture::PixelRows rows{frame.pixels, frame.width, frame.height, frame.pitch};
+        const session::PixelRows rows{frame.pixels, frame.width, frame.height, frame.pitch};
         for (uint64_t ms : found->second) {
             const fs::path file = out_ / framedump::frameFileName(ms);
-            if (!capture::writePng(file.string(), rows, capture::PngEffort::Fast, &error_)) return false;
+            if (!session::writePng(file.string(), rows, session::PngEffort::Fast, &error_)) return false;
             ++written_;
         }
         return true;
@@ -77,29 +77,29 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const capture::FrameTiming timing(options.fps);
+    const session::FrameTiming timing(options.fps);
     FrameWriter writer(options, timing);
-    capture::SessionResult result{capture::SessionEnd::StartUpFailed, 0};
+    session::SessionResult result{session::SessionEnd::StartUpFailed, 0};
     {
-        capture::RunDirectory workDir;
+        session::RunDirectory workDir;
         if (!workDir.create(options.data, options.out, options.width, options.height, &error)) {
             std::fprintf(stderr, "framedump: %s\n", error.c_str());
             return 1;
         }
         const fs::path previous = fs::current_path();
         fs::current_path(workDir.path());
-        capture::SessionSettings settings;
+        session::SessionSettings settings;
         settings.fps = options.fps;
         settings.frames = writer.framesNeeded();
         settings.calendarTime = options.calendarTime;
-        result = capture::runDemoSession(settings, writer);
+        result = session::runDemoSession(settings, writer);
         fs::current_path(previous);
     }
     if (writer.failed()) {
         std::fprintf(stderr, "framedump: %s\n", writer.error().c_str());
         return 1;
     }
-    if (result.end != capture::SessionEnd::Completed || writer.messageBoxes() > 0) {
+    if (result.end != session::SessionEnd::Completed || writer.messageBoxes() > 0) {
         std::fprintf(stderr, "framedump: the demo stopped after %llu of %llu frames (see its log in %s)\n",
                      static_cast<unsigned long long>(result.framesDrawn),
                      static_cast<unsigned long long>(writer.framesNeeded()), options.out.string().c_str());

@@ -7,75 +7,83 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
-#include "model_file_builder.h"
+#include "ms3d_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::Ms3dBuilder;
 
 void writeText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-Ms3dBuilder::Joint joint(const std::string& name, const std::string& parent, float angle, float x) {
-    Ms3dBuilder::Joint j;
+// Written as it stands: the models below break what a good writer checks.
+void writeModel(const fs::path& path, const ms3d::Model& model) {
+    const std::vector<uint8_t> bytes = ms3d::encode(model);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+ms3d::Joint joint(const std::string& name, const std::string& parent, float angle, float x) {
+    ms3d::Joint j;
     j.name = name;
-    j.parent = parent;
+    j.parentName = parent;
     j.rotation[2] = angle;
     j.position[0] = x;
-    j.rotationKeys = {{0.0f, 0, 0, 0}, {0.5f, 0, 0.5f, 0}, {1.0f, 0.25f, 0, 1}};
-    j.translationKeys = {{0.0f, 0, 0, 0}, {1.0f, 0, 2, 0}};
+    j.rotationKeys = {{0.0f, {0, 0, 0}}, {0.5f, {0, 0.5f, 0}}, {1.0f, {0.25f, 0, 1}}};
+    j.translationKeys = {{0.0f, {0, 0, 0}}, {1.0f, {0, 2, 0}}};
     return j;
 }
 
 // Two groups on three joints in a chain, one translucent sphere-mapped group with
 // a texture, an animation of 30 frames at 30 per second.
-Ms3dBuilder skinnedModel() {
-    Ms3dBuilder b;
-    b.addTriangle(0, 0, 0, 1, 0, 0, 1, 0, 0);
-    b.addTriangle(0, 1, 0, 2, 0, 1, 1, 0, 1);
-    b.addTriangle(1, 0, 2, 1, 2, 0, 3, 0.5f, 2);
-    b.addTriangle(255, 0, 0, 1, 1, 1, 0);  // in no group
-    Ms3dBuilder::Group body;
-    body.listed = {0, 1};
-    body.material = 0;
-    Ms3dBuilder::Group head;
+ms3d::Model skinnedModel() {
+    ms3d::Model b;
+    ms3d::addTriangle(b, 0, {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, 0);
+    ms3d::addTriangle(b, 0, {{{1, 0, 0}, {2, 0, 0}, {1, 1, 0}}}, 1);
+    ms3d::addTriangle(b, 1, {{{0, 2, 0.5f}, {1, 2, 0.5f}, {0, 3, 0.5f}}}, 2);
+    ms3d::addTriangle(b, 255, {{{0, 0, 0}, {1, 1, 0}, {1, 0, 0}}});  // in no group
+    ms3d::Group body;
+    body.name = "group";
+    body.triangleIndices = {0, 1};
+    body.materialIndex = 0;
+    ms3d::Group head;
     head.name = "head";
-    head.listed = {2};
-    head.material = 1;
+    head.triangleIndices = {2};
+    head.materialIndex = 1;
     b.groups = {body, head};
-    Ms3dBuilder::Material plain;
+    ms3d::Material plain;
+    plain.name = "material";
     plain.texture = ".\\skin.jpg";
-    Ms3dBuilder::Material shiny;
+    ms3d::Material shiny;
     shiny.name = "chrome";
     shiny.transparency = 0.5f;
-    shiny.mode = static_cast<int8_t>(0x80);
+    shiny.mode = ms3d::kModeSphereMap;
     shiny.texture = "chrome.bmp";
     b.materials = {plain, shiny};
-    b.fps = 30;
+    b.animationFps = 30;
     b.totalFrames = 30;
     b.joints = {joint("root", "", 0, 0), joint("arm", "root", 0.5f, 1), joint("hand", "arm", -0.5f, 1)};
     return b;
 }
 
 // Children before their parents, a loop of two, a parent that does not exist.
-Ms3dBuilder tangledSkeleton() {
-    Ms3dBuilder b;
-    b.addTriangle(0, 0, 0, 1, 0, 0, 1, 0, 0);
-    b.addTriangle(0, 1, 1, 2, 1, 1, 2, 0, 3);
-    Ms3dBuilder::Group group;
-    group.listed = {0, 1};
+ms3d::Model tangledSkeleton() {
+    ms3d::Model b;
+    ms3d::addTriangle(b, 0, {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, 0);
+    ms3d::addTriangle(b, 0, {{{1, 1, 0}, {2, 1, 0}, {1, 2, 0}}}, 3);
+    ms3d::Group group;
+    group.name = "group";
+    group.triangleIndices = {0, 1};
     b.groups = {group};
-    b.fps = 24;
+    b.animationFps = 24;
     b.totalFrames = 48;
     b.joints = {joint("child", "parent", 0, 1), joint("parent", "", 0.25f, 0),
                 joint("a", "b", 0, 0), joint("b", "a", 0, 0), joint("orphan", "nobody", 0, 2)};
     return b;
 }
-
-Ms3dBuilder emptyModel() { return Ms3dBuilder(); }
 
 }  // namespace
 
@@ -88,9 +96,9 @@ int main(int argc, char** argv) {
     fs::create_directories(root / "model");
     fs::create_directories(root / "config");
 
-    skinnedModel().save((root / "model" / "skinned.ms3d").string());
-    tangledSkeleton().save((root / "model" / "tangled.ms3d").string());
-    emptyModel().save((root / "model" / "empty.ms3d").string());
+    writeModel(root / "model" / "skinned.ms3d", skinnedModel());
+    writeModel(root / "model" / "tangled.ms3d", tangledSkeleton());
+    writeModel(root / "model" / "empty.ms3d", ms3d::Model());
 
     writeText(root / "config" / "windowed.cfg", "reswidth 800\nresheight 600\nfullscreen 0\n");
     writeText(root / "config" / "fullscreen.cfg", "//comment\r\nRESWIDTH 1024\r\nResHeight 768\r\nfullscreen 1\r\n");

@@ -36,6 +36,8 @@ mkdir -p "$out_dir"
 out_dir=$(cd "$out_dir" && pwd)
 
 cd "$repo"
+# shellcheck source=tools/native_data.sh
+source tools/native_data.sh
 [ -n "$version" ] || version=$(git describe --always --dirty)
 [[ $version =~ ^[A-Za-z0-9._+-]+$ ]] || fail "the version '$version' is not letters, digits and ._+-"
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
@@ -57,12 +59,6 @@ build_program() {
   prefix=$(bash tools/ports/deps.sh linux-x86_64 --print-prefix)
   cmake -S . -B "$program_tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_BUNDLED_LIBS="$prefix" >&2
   cmake --build "$program_tree" --target demo -j"$jobs" >&2
-}
-
-# datagen runs on the build machine only: the ordinary build, with the system's libraries.
-build_datagen() {
-  cmake -S . -B "$host_tree" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
-  cmake --build "$host_tree" --target datagen -j"$jobs" >&2
 }
 
 # Fails unless every library FILE names is one a desktop has.
@@ -92,8 +88,9 @@ assemble_folder() {
   if [ -n "$given_data" ]; then
     cp -r "$given_data/Textures" "$given_data/Music" "$folder/Data/"
   else
+    # datagen runs on the build machine only: the ordinary build, with the system's libraries.
     data=$(mktemp -d)
-    "$host_tree/tools/datagen/datagen" "$data" >&2
+    native_data -DCMAKE_BUILD_TYPE=Release "$host_tree" "$data" >&2
     cp -r "$data/Data/Textures" "$data/Data/Music" "$folder/Data/"
     rm -rf "$data"
   fi
@@ -109,7 +106,6 @@ glibc_needed() {
 }
 
 build_program
-[ -n "$given_data" ] || build_datagen
 assemble_folder
 python3 "$here/archive.py" "$out_dir/$archive_name" "$folder" --prefix velmor-demo \
   --mtime "$SOURCE_DATE_EPOCH"

@@ -10,7 +10,7 @@
 #include "velmordemo.h"
 #include "windows.h"
 
-namespace capture {
+namespace session {
 namespace {
 
 // Render-loop passes (each reads the clock once) without a presented frame after
@@ -105,4 +105,4 @@ SessionResult runDemoSession(const SessionSettings& settings, SessionListener& l
     return result;
 }
 
-}  // namespace capture
+}  // namespace session

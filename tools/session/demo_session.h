@@ -17,7 +17,7 @@
 
 #include "present_hooks.h"
 
-namespace capture {
+namespace session {
 
 struct SessionSettings {
     uint32_t fps = 60;       // each presented frame moves the clock to the next frame's time
@@ -56,4 +56,4 @@ struct SessionResult {
 // back to its default before returning.
 SessionResult runDemoSession(const SessionSettings& settings, SessionListener& listener);
 
-}  // namespace capture
+}  // namespace session

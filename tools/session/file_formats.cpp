@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace capture {
+namespace session {
 namespace {
 
 std::string systemError(const std::string& what, const std::string& path) {
@@ -163,4 +163,4 @@ bool WavWriter::finish(std::string* error) {
     return ok;
 }
 
-}  // namespace capture
+}  // namespace session

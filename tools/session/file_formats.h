@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace capture {
+namespace session {
 
 // Pixels as the present observer hands them over: top-down rows of 0xAARRGGBB
 // words, `pitch` bytes apart. Alpha is not written.
@@ -50,4 +50,4 @@ private:
     std::vector<uint8_t> buffer_;
 };
 
-}  // namespace capture
+}  // namespace session

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-namespace capture {
+namespace session {
 
 class FrameTiming {
 public:
@@ -37,4 +37,4 @@ private:
     uint32_t fps_;
 };
 
-}  // namespace capture
+}  // namespace session

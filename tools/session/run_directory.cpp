@@ -5,7 +5,7 @@
 
 #include "windows.h"
 
-namespace capture {
+namespace session {
 
 namespace fs = std::filesystem;
 
@@ -61,4 +61,4 @@ RunDirectory::~RunDirectory() {
     fs::remove_all(path_, status);
 }
 
-}  // namespace capture
+}  // namespace session

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-namespace capture {
+namespace session {
 
 class RunDirectory {
 public:
@@ -30,4 +30,4 @@ private:
 // The window size whose client area is width x height, as direct3d.cfg must name it.
 void windowSizeFor(int width, int height, int* windowWidth, int* windowHeight);
 
-}  // namespace capture
+}  // namespace session

@@ -26,12 +26,12 @@ deps=$(bash tools/ports/deps.sh web --print-prefix)
 
 # The data the site serves: the repository's configuration and the generated
 # pictures and music, without logs.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build -j"$jobs" --target datagen
 mkdir -p "$out/data/Data"
 rm -rf "$out/data/Data/Config"
 cp -r Data/Config "$out/data/Data/Config"
-./build/tools/datagen/datagen --missing "$out/data"
+# shellcheck source=tools/native_data.sh
+source tools/native_data.sh
+native_data build "$out/data"
 rm -rf "$out/data/Data/Logs"
 
 PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH="" \

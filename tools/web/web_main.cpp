@@ -37,16 +37,16 @@ EM_JS(void, handFrame, (double ms, const uint32_t* pixels, int width, int height
     Module.onFrame(ms, HEAPU8.subarray(pixels, pixels + pitch * height), width, height, pitch);
 });
 
-// The session's end (capture::SessionEnd), and when each frame was finished
+// The session's end (session::SessionEnd), and when each frame was finished
 // (ms of the page's clock), for the frame rates of the effects.
 EM_JS(void, reportFrames, (int end, int boxes, const double* finished, int count), {
     var times = Array.from(HEAPF64.subarray(finished >> 3, (finished >> 3) + count));
     Module.onFramesDone({end: end, framesDrawn: count, messageBoxes: boxes, finishedAt: times});
 });
 
-class FrameHandler : public capture::SessionListener {
+class FrameHandler : public session::SessionListener {
 public:
-    FrameHandler(const std::vector<uint64_t>& times, const capture::FrameTiming& timing) {
+    FrameHandler(const std::vector<uint64_t>& times, const session::FrameTiming& timing) {
         for (uint64_t ms : times) wanted_[timing.firstFrameAtOrAfter(ms)].push_back(ms);
     }
     uint64_t framesNeeded() const { return wanted_.empty() ? 0 : wanted_.rbegin()->first + 1; }
@@ -79,17 +79,17 @@ private:
 };
 
 int runFrames(const std::vector<uint64_t>& times) {
-    const capture::FrameTiming timing(kFps);
+    const session::FrameTiming timing(kFps);
     FrameHandler handler(times, timing);
-    capture::SessionSettings settings;
+    session::SessionSettings settings;
     settings.fps = kFps;
     settings.frames = handler.framesNeeded();
     settings.calendarTime = kCalendarTime;
     webStart();  // nobody clicks: the session's own clock runs the demo
-    const capture::SessionResult result = capture::runDemoSession(settings, handler);
+    const session::SessionResult result = session::runDemoSession(settings, handler);
     reportFrames(static_cast<int>(result.end), handler.messageBoxes(), handler.finishedAt().data(),
                  static_cast<int>(handler.finishedAt().size()));
-    return result.end == capture::SessionEnd::Completed && handler.messageBoxes() == 0 ? 0 : 1;
+    return result.end == session::SessionEnd::Completed && handler.messageBoxes() == 0 ? 0 : 1;
 }
 
 int run() {

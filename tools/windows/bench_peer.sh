@@ -17,9 +17,9 @@ while [ $# -gt 0 ]; do
 done
 
 bash tools/windows/build.sh x86_64 >/dev/null
-[ -f "$linux_build/build.ninja" ] || cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$linux_build" -j"$(nproc)" --target effect_fps bench datagen >/dev/null
-"$linux_build/tools/datagen/datagen" --missing . >/dev/null
+# shellcheck source=tools/native_data.sh
+source tools/native_data.sh
+native_data "$linux_build" . effect_fps bench >/dev/null
 source tools/windows/wine_env.sh
 ensure_wine_prefix
 

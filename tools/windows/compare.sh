@@ -35,9 +35,9 @@ case $arch in
   *) echo "compare: --arch is x86_64 or i686, not '$arch'" >&2; exit 2 ;;
 esac
 bash tools/windows/build.sh "$arch" >/dev/null
-[ -f "$linux_build/build.ninja" ] || cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$linux_build" -j"$(nproc)" --target framedump datagen >/dev/null
-"$linux_build/tools/datagen/datagen" --missing . >/dev/null
+# shellcheck source=tools/native_data.sh
+source tools/native_data.sh
+native_data "$linux_build" . framedump >/dev/null
 
 # N times spread evenly over the scenes (start ms, end ms), the same number in each.
 times=$(/usr/bin/python3 - "$frames" <<'PY'

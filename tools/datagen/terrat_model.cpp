@@ -1,4 +1,4 @@
-#include "test_model.h"
+#include "terrat_model.h"
 
 #include <algorithm>
 #include <array>

@@ -39,7 +39,7 @@ public:
         for (float v : c) f32(v);
     }
     void count(size_t n) { u16(static_cast<uint16_t>(n)); }
-    // A NUL-padded fixed-width field (validate made sure the text fits).
+    // A NUL-padded fixed-width field; text longer than the field is cut.
     void name(const std::string& text, size_t width) {
         for (size_t i = 0; i < width; ++i) u8(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
     }
@@ -184,6 +184,21 @@ void listGroupTriangles(Model& model) {
     }
 }
 
+size_t addTriangle(Model& model, uint8_t group, const std::array<Vec3, 3>& corners, int8_t boneId) {
+    Triangle triangle;
+    for (size_t k = 0; k < corners.size(); ++k) {
+        Vertex vertex;
+        vertex.position = corners[k];
+        vertex.boneId = boneId;
+        triangle.vertexIndices[k] = static_cast<uint16_t>(model.vertices.size());
+        triangle.vertexNormals[k] = {0, 0, 1};
+        model.vertices.push_back(vertex);
+    }
+    triangle.groupIndex = group;
+    model.triangles.push_back(triangle);
+    return model.triangles.size() - 1;
+}
+
 size_t fileSize(const Model& model) {
     size_t size = kHeaderBytes;
     size += 2 + model.vertices.size() * kVertexBytes;
@@ -264,13 +279,12 @@ bool validate(const Model& model, std::string* error) {
     return validateJoints(model, error);
 }
 
-bool serialize(const Model& model, std::vector<uint8_t>& out, std::string* error) {
-    if (!validate(model, error)) return false;
+std::vector<uint8_t> encode(const Model& model, int32_t version) {
     std::vector<uint8_t> bytes;
     bytes.reserve(fileSize(model));
     ByteWriter w(bytes);
     w.bytes(kId, sizeof kId);
-    w.i32(kVersion);
+    w.i32(version);
     w.count(model.vertices.size());
     for (const Vertex& v : model.vertices) writeVertex(w, v);
     w.count(model.triangles.size());
@@ -284,7 +298,12 @@ bool serialize(const Model& model, std::vector<uint8_t>& out, std::string* error
     w.i32(model.totalFrames);
     w.count(model.joints.size());
     for (const Joint& j : model.joints) writeJoint(w, j);
-    out = std::move(bytes);
+    return bytes;
+}
+
+bool serialize(const Model& model, std::vector<uint8_t>& out, std::string* error) {
+    if (!validate(model, error)) return false;
+    out = encode(model);
     return true;
 }
 

@@ -2,6 +2,11 @@
 // then the vertex, triangle, group and material sections, the animation header
 // and the joints with their keys. Little-endian, no padding: every record is
 // written field by field. Nothing follows the joints (readers stop there).
+//
+// The data generator writes the test model with it (serialize, which refuses a
+// model that would not read back as it means); the model tests and the fuzz
+// seeds write hand-made and broken models with it (encode, which writes any
+// model as it stands).
 #pragma once
 
 #include <array>
@@ -53,12 +58,14 @@ struct Group {
     int8_t materialIndex = -1;  // -1: no material
 };
 
+// By default a plain grey, opaque and untextured material (the fixed-function
+// pipeline's default colours).
 struct Material {
     std::string name;
-    Colour ambient{};
-    Colour diffuse{};
-    Colour specular{};
-    Colour emissive{};
+    Colour ambient{0.2f, 0.2f, 0.2f, 1};
+    Colour diffuse{0.8f, 0.8f, 0.8f, 1};
+    Colour specular{0, 0, 0, 1};
+    Colour emissive{0, 0, 0, 1};
     float shininess = 0;
     float transparency = 1;  // 1 = opaque
     uint8_t mode = 0;
@@ -99,6 +106,13 @@ void countReferences(Model& model);
 // Each group's triangle list made from the triangles' groupIndex, in order.
 void listGroupTriangles(Model& model);
 
+// Appends a triangle of three new vertices at `corners`, moved by joint `boneId`,
+// in group `group` (which the group's list does not get). Every corner's normal
+// is +z and its texture coordinates are 0: for small hand-made models drawn in
+// planes of constant z. Returns the new triangle's index.
+size_t addTriangle(Model& model, uint8_t group, const std::array<Vec3, 3>& corners,
+                   int8_t boneId = -1);
+
 // The file's size: the sum of its sections.
 size_t fileSize(const Model& model);
 
@@ -110,5 +124,11 @@ bool validate(const Model& model, std::string* error);
 
 // The file's bytes; false (and `out` untouched) when validate fails.
 bool serialize(const Model& model, std::vector<uint8_t>& out, std::string* error);
+
+// The file's bytes for any model, unchecked, with `version` in the header:
+// counts are cut to their 16 bits, names to their fields (one as long as its
+// field keeps no NUL), and indices are written whatever they point at. For
+// files no good writer makes, which readers must refuse or survive.
+std::vector<uint8_t> encode(const Model& model, int32_t version = kVersion);
 
 }  // namespace ms3d
