@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config ninja-build
+  # a compiler cache: a second build of the same sources (CI's next run) compiles little
+  ccache
   libsdl2-dev libepoxy-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
   libopenmpt-dev libcairo2-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
