@@ -69,6 +69,7 @@ ours=$!
 xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "build-windows/$arch/tools/framedump/framedump.exe" \
     --times "$times" --fps "$fps" --out "$out/wine" >"$out/wine.log" 2>&1 || {
   echo "compare: the Windows build's framedump failed:"; grep -v "^ALSA lib\|XGetInputFocus" "$out/wine.log" | tail -n 20
+  show_last_log "$out/wine"
   kill "$ours" 2>/dev/null || true
   exit 1
 }

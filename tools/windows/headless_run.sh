@@ -25,6 +25,8 @@ pid=$!
 fail() {
   echo "headless: FAIL: $*"
   grep -v "^ALSA lib\|XGetInputFocus" "$out/stderr.txt" | tail -n 20 || true
+  kill -0 "$pid" 2>/dev/null || { wait "$pid" && echo "demo.exe: exit code 0" || echo "demo.exe: exit code $?"; }
+  show_last_log Data/Logs
   kill "$pid" 2>/dev/null || true
   "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
   exit 1
@@ -40,6 +42,7 @@ other_windows() {
 }
 
 source "$repo/tests/e2e/demo_window.sh"
+source "$repo/tools/windows/wine_env.sh"
 wait_for_demo_window 60
 echo "headless: the window is up; running for $seconds s"
 

@@ -17,3 +17,12 @@ ensure_wine_prefix() {
   "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1 || true
   "$(dirname "$wine64")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
 }
+# Prints the end of the newest HTML log in the folder $1 as text: on a failed run
+# it says what the program met (Wine's own chatter is silenced above).
+show_last_log() {
+  local log
+  log=$(ls -t "$1"/*.html 2>/dev/null | head -n 1)
+  [ -n "$log" ] || { echo "(no log in $1)"; return 0; }
+  echo "--- the end of $log"
+  sed -e 's/<br>/\n/g' -e 's/&nbsp;/ /g' -e 's/<[^>]*>//g' "$log" | grep -v '^ *$' | tail -n 15
+}
