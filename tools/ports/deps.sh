@@ -43,10 +43,14 @@ case $target in
   linux-x86_64) PORT_TOOLCHAIN_FILES=("$toolchains"/linux-x86_64.cmake) setup_files=() compiler=g++ ;;
 esac
 # What the libraries are built from, beside the Debian packages (which the stamps name).
+# The compiler's whole answer is read before its first line is taken: cut off by a closed
+# pipe, emcc may fail, and under pipefail that would end this script without a word.
 cache_key() {
+  local version
+  version=$("$compiler" --version 2> /dev/null || true)
   { cat "$here"/deps.sh "$here"/recipes.sh "$here"/debian_source.sh "${PORT_TOOLCHAIN_FILES[@]}" \
         "${setup_files[@]}"
-    "$compiler" --version 2> /dev/null | head -n1; } | sha256sum | cut -c1-12
+    echo "${version%%$'\n'*}"; } | sha256sum | cut -c1-12
 }
 cache=${DEMO_PORTS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmor-demo/ports}
 prefix="" sources=$cache/sources print=0

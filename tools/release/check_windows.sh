@@ -22,11 +22,17 @@ for tool in unzip xvfb-run xdotool x86_64-w64-mingw32-objdump; do
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 # A fresh prefix, as on a machine that has never run the demo.
 export WINEPREFIX=$work/wineprefix
 # shellcheck source=../windows/wine_env.sh
 source "$repo/tools/windows/wine_env.sh"
+# The prefix's wineserver outlives the programs for a moment and may still be writing in it.
+remove_work() {
+  "$(dirname "$wine64")/wineserver" -k 2> /dev/null || true
+  "$(dirname "$wine64")/wineserver" -w 2> /dev/null || true
+  rm -rf "$work"
+}
+trap remove_work EXIT
 
 unzip -q "$zip" -d "$work/unpacked"
 folder=$work/unpacked/velmor-demo
