@@ -31,6 +31,9 @@ disk     log_disk_full           the log's folder fills after 400 bytes         
 signals  sigterm, sigint         the signal while the render loop runs          ends as on Escape: exit 0, log complete with its footer
          sigkill_then_rerun      SIGKILL while the render loop runs, then       the killed run's log holds everything up to the kill; the next
                                  the demo again in the same folder              run starts normally, exit 0 on Escape, its log complete
+         sigterm_at_a_box        SIGTERM while a start-up box waits (the        the box closes as if closed by the user (No: quit posted), the
+                                 loading picture missing)                       demo ends in order, exit 0, log complete
+         sigkill_at_a_box        SIGKILL while that box waits                   nothing of the demo left on the screen (the box's process too)
 
 Exit code 77: nothing in the group could run here (it says why); a single case
 that cannot (capture_disk_full without the right to mount a tmpfs) is skipped
@@ -69,7 +72,7 @@ MESA_FATAL = r"^libGL error: failed to load driver"
 
 class Case:
     def __init__(self, group, name, program="demo", args=(), env=None, display=True, boxes=(), run="escape",
-                 exit_code=0, line=None, allowed=(), log=(), absent=(), check=None):
+                 exit_code=0, line=None, allowed=(), log=(), absent=(), check=None, damage=None):
         self.group = group
         self.name = name
         self.program = program      # demo, capture, bench or modelview
@@ -85,6 +88,7 @@ class Case:
         self.absent = list(absent)
         self.no_log = False
         self.check = check          # more checks: check(case, work, stderr) -> problems
+        self.damage = damage        # damage(work) before the run
 
 
 def build_cases():
@@ -128,6 +132,12 @@ def build_cases():
     cases.append(Case("signals", "sigterm", run="sigterm", log=LOG_COMPLETE))
     cases.append(Case("signals", "sigint", run="sigint", log=LOG_COMPLETE))
     cases.append(Case("signals", "sigkill_then_rerun", run="sigkill_then_rerun", check=killed_log_then_complete))
+    # A box waiting for its answer at start-up (the loading picture missing).
+    loading = bad_data.picture_path("loading.jpg")
+    cases.append(Case("signals", "sigterm_at_a_box", run="sigterm_at_a_box", damage=bad_data.remove(loading),
+                      log=[bad_data.load_error(loading), "Posted quit message.<br>"] + LOG_COMPLETE))
+    cases.append(Case("signals", "sigkill_at_a_box", run="sigkill_at_a_box", damage=bad_data.remove(loading),
+                      exit_code=-signal.SIGKILL, check=no_window_left))
     return cases
 
 
@@ -165,6 +175,12 @@ def log_cut_at_the_limit(_case, work, _stderr):
     if not text.startswith(b"<html><title>Zorbin Engine Log</title>") or b"cD3D::init<br>" not in text:
         problems.append("the log does not begin as a log does")
     return problems
+
+
+def no_window_left(case, _work, _stderr):
+    time.sleep(1)
+    left = case.display.top_windows()
+    return [f"windows left on the screen after SIGKILL: {[w[1] for w in left]}"] if left else []
 
 
 def killed_log_then_complete(_case, work, _stderr):
@@ -258,6 +274,14 @@ def answer_boxes(case, program, display, presents):
         time.sleep(0.05)
 
 
+def wait_for_a_box(program, display):
+    deadline = time.monotonic() + 60
+    while not [w for w in display.top_windows() if w[1] != bad_data.MAIN_TITLE]:
+        if program.poll() is not None or time.monotonic() > deadline:
+            raise bad_data.Failure("no box came")
+        time.sleep(0.05)
+
+
 def unexpected_boxes(display):
     if not display:
         return []
@@ -275,6 +299,11 @@ def drive(case, work, tools, display):
             answer_boxes(case, program, display, presents)
         if case.run == "quits":
             program.wait(timeout=120)
+            return program, problems
+        if case.run.endswith("_at_a_box"):
+            wait_for_a_box(program, display)
+            program.send_signal(signal.SIGTERM if case.run == "sigterm_at_a_box" else signal.SIGKILL)
+            program.wait(timeout=10)
             return program, problems
         wait_for_frames(program, presents, FRAMES_BEFORE_ACTING)
         problems += unexpected_boxes(display)
@@ -352,6 +381,9 @@ def run_case(case, template, tools, display):
     mounted = None
     try:
         shutil.copytree(template, work, dirs_exist_ok=True)
+        if case.damage:
+            case.damage(work)
+        case.display = display
         case.out = os.path.join(work, "out", "frames")
         os.makedirs(os.path.dirname(case.out))
         if case.name == "capture_disk_full":
@@ -367,7 +399,7 @@ def run_case(case, template, tools, display):
         stderr = open(os.path.join(work, "stderr.txt"), "rb").read().decode(errors="replace")
         if case.run == "sigkill_then_rerun":
             stderr = open(os.path.join(work, "stderr2.txt"), "rb").read().decode(errors="replace")
-        if status is not None and status < 0:
+        if status is not None and status < 0 and status != case.exit_code:
             problems.append(f"killed by signal {signal.Signals(-status).name}")
         elif status != case.exit_code:
             problems.append(f"exit code {status}, expected {case.exit_code}")
