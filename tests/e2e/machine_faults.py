@@ -31,7 +31,7 @@ disk     log_disk_full           the log's folder fills after 400 bytes         
 signals  sigterm, sigint         the signal while the render loop runs          ends as on Escape: exit 0, log complete with its footer
          sigkill_then_rerun      SIGKILL while the render loop runs, then       the killed run's log holds everything up to the kill; the next
                                  the demo again in the same folder              run starts normally, exit 0 on Escape, its log complete
-         sigterm_at_a_box        SIGTERM while a start-up box waits (the        the box closes as if closed by the user (No: quit posted), the
+         sigterm_at_a_box        SIGTERM while a start-up box waits (the        the box closes as if closed by the user (Cancel: quit posted), the
                                  loading picture missing)                       demo ends in order, exit 0, log complete
          sigkill_at_a_box        SIGKILL while that box waits                   nothing of the demo left on the screen (the box's process too)
 
@@ -179,7 +179,7 @@ def log_cut_at_the_limit(_case, work, _stderr):
 
 def no_window_left(case, _work, _stderr):
     time.sleep(1)
-    left = case.display.top_windows()
+    left = case.screen.top_windows()
     return [f"windows left on the screen after SIGKILL: {[w[1] for w in left]}"] if left else []
 
 
@@ -383,7 +383,7 @@ def run_case(case, template, tools, display):
         shutil.copytree(template, work, dirs_exist_ok=True)
         if case.damage:
             case.damage(work)
-        case.display = display
+        case.screen = display  # the Xvfb of this run, for the checks
         case.out = os.path.join(work, "out", "frames")
         os.makedirs(os.path.dirname(case.out))
         if case.name == "capture_disk_full":
