@@ -1,5 +1,9 @@
 #include "log.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "crt.h"
 
 namespace {
@@ -67,7 +71,7 @@ std::string logFileName(const std::string& dateText) {
     return name;
 }
 
-cLog::cLog() : m_open(false), m_indentation(0), m_window(nullptr), m_threshold(0) {}
+cLog::cLog() : m_open(false), m_writeFailed(false), m_indentation(0), m_window(nullptr), m_threshold(0) {}
 
 cLog::cLog(const std::string& applicationName, LOGLEVEL threshold, HWND window) : cLog() {
     open(applicationName, threshold, window);
@@ -98,7 +102,10 @@ void cLog::open(const std::string& applicationName, LOGLEVEL threshold, HWND win
         }
     }
 
+    m_fileName = fileName;
+    m_writeFailed = false;
     writeHeader(dateText, applicationName, threshold);
+    flushToDisk();
     m_indentation = 0;
     m_applicationName = applicationName;
     m_threshold = threshold;
@@ -135,6 +142,7 @@ void cLog::write(cLogMessage message) {
     }
 
     if (action == LOGINDENT_BEGIN) ++m_indentation;
+    flushToDisk();
 }
 
 void cLog::writeFatal(const std::string& text) {
@@ -170,6 +178,20 @@ void cLog::writeWarning(const std::string& text) {
     put("<u>Warning:</u> " + text + "<br>");
 }
 
+// Each message goes to the disk as it is written: a program that is killed, or
+// whose disk fills up, leaves a log complete up to its last message. The first
+// write that fails is said once on stderr; the stream then drops the rest, and
+// the program goes on without its log.
+void cLog::flushToDisk() {
+    if (!m_file.is_open() || m_writeFailed) return;
+    m_file.flush();
+    if (!m_file.bad()) return;
+    const int error = errno;
+    m_writeFailed = true;
+    std::fprintf(stderr, "Log: writing '%s' failed (%s); the log ends there and the program goes on without it.\n",
+                 crt::hostPath(m_fileName).c_str(), std::strerror(error));
+}
+
 void cLog::writeIndent() {
     for (unsigned i = 0; i < m_indentation; ++i) put("&nbsp;&nbsp;");
 }
@@ -190,6 +212,7 @@ void cLog::close() {
     m_indentation = 0;
     put("<br><b>End of log</b>");
     put("</font></html>");
+    flushToDisk();
     m_file.close();
     m_open = false;
 }

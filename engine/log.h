@@ -95,11 +95,14 @@ private:
     void writeFatal(const std::string& text);
     void writeError(const std::string& text);
     void writeWarning(const std::string& text);
+    void flushToDisk();
     // Writes as a Windows text-mode stream does: every "\n" becomes "\r\n".
     void put(const std::string& text);
 
     bool m_open;
     std::ofstream m_file;
+    std::string m_fileName;  // as the program names it, for the one line a failed write gives
+    bool m_writeFailed;      // said once; the stream drops everything after it
     unsigned m_indentation;
     HWND m_window;
     std::string m_applicationName;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "gl_window.h"
 #include "win32_sdl.h"
@@ -13,6 +14,69 @@ namespace d3d8::gl::window {
 namespace {
 
 SDL_Window* sdl(Surface* surface) { return reinterpret_cast<SDL_Window*>(surface); }
+
+constexpr int kNeededVersion = 33;  // as libepoxy counts: major * 10 + minor
+
+void requestCoreContext() {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+const char* glText(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text ? text : "unknown";
+}
+
+// What the driver offers when it refuses the context the back end needs: a
+// context of its own choosing (no version or profile asked for, the oldest way
+// of making one) is made only to read its version and renderer.
+struct OfferedOpenGl {
+    int version = 0;  // 0: not even such a context could be made
+    std::string description;
+};
+
+OfferedOpenGl offeredOpenGl(Surface* surface) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    SDL_GLContext probe = SDL_GL_CreateContext(sdl(surface));
+    requestCoreContext();
+    OfferedOpenGl offered;
+    if (!probe) return offered;
+    if (SDL_GL_MakeCurrent(sdl(surface), probe) == 0) {
+        offered.version = epoxy_gl_version();
+        offered.description = "OpenGL " + std::to_string(offered.version / 10) + "." +
+                              std::to_string(offered.version % 10) + " (" + glText(GL_VERSION) + ", " +
+                              glText(GL_RENDERER) + ")";
+    }
+    SDL_GL_MakeCurrent(sdl(surface), nullptr);
+    SDL_GL_DeleteContext(probe);
+    return offered;
+}
+
+// One line, once per process, saying in plain words what was found and what
+// is needed: the viewer on an old machine learns why nothing is drawn.
+void reportNoCoreContext(Surface* surface, std::string why) {
+    static bool reported = false;
+    if (reported) return;
+    reported = true;
+    const std::string& noOpenGlWindow = win32::noOpenGlWindowReason();
+    if (!noOpenGlWindow.empty()) why = "no window for OpenGL: " + noOpenGlWindow;
+    const OfferedOpenGl offered = noOpenGlWindow.empty() ? offeredOpenGl(surface) : OfferedOpenGl{};
+    if (offered.version == 0) {
+        std::fprintf(stderr, "No OpenGL 3.3: no OpenGL context could be made at all (%s). This program needs "
+                             "OpenGL 3.3; check that a graphics driver is installed.\n", why.c_str());
+    } else if (offered.version < kNeededVersion) {
+        std::fprintf(stderr, "No OpenGL 3.3: the graphics driver offers only %s. This program needs OpenGL 3.3; "
+                             "a newer driver or graphics card is needed.\n", offered.description.c_str());
+    } else {
+        // New enough, but not as a core profile context: a driver's own limit.
+        std::fprintf(stderr, "No OpenGL 3.3: the graphics driver offers %s but no OpenGL 3.3 core profile "
+                             "context (%s). This program needs one.\n", offered.description.c_str(), why.c_str());
+    }
+}
 
 }  // namespace
 
@@ -41,17 +105,14 @@ bool desktopMode(Surface* surface, DisplayMode& mode) {
 }
 
 Context* createContext(Surface* surface) {
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    requestCoreContext();
     SDL_GLContext context = SDL_GL_CreateContext(sdl(surface));
     if (!context) {
-        std::fprintf(stderr, "d3d8/gl: no OpenGL 3.3 core context: %s\n", SDL_GetError());
+        reportNoCoreContext(surface, SDL_GetError());
         return nullptr;
     }
-    if (SDL_GL_MakeCurrent(sdl(surface), context) != 0 || epoxy_gl_version() < 33) {
-        std::fprintf(stderr, "d3d8/gl: OpenGL 3.3 core is not available\n");
+    if (SDL_GL_MakeCurrent(sdl(surface), context) != 0 || epoxy_gl_version() < kNeededVersion) {
+        reportNoCoreContext(surface, "the context made is older than 3.3");
         SDL_GL_DeleteContext(context);
         return nullptr;
     }

@@ -166,6 +166,8 @@ namespace d3d8 {
 
 void useOffscreenDevice() {}  // Direct3D 8 draws into a window
 
+bool deviceFailureExplained() { return false; }  // Windows' own Direct3D says nothing
+
 }  // namespace d3d8
 
 IDirect3D8* WINAPI Direct3DCreate8(UINT SDKVersion) {

@@ -94,6 +94,12 @@ TEST_F(CaptureOutputs, PngAndWavReportFilesThatCannotBeWritten) {
     const int16_t samples[2] = {0, 0};
     EXPECT_FALSE(wav.append(samples, 1, &error));
     EXPECT_FALSE(wav.finish(&error));
+    // A full disk: the reason is the system's, not libpng's "Write Error".
+    if (fs::exists("/dev/full")) {
+        std::vector<uint32_t> frame(64 * 64, 0x00FF8040u);
+        EXPECT_FALSE(session::writePng("/dev/full", {frame.data(), 64, 64, 256}, session::PngEffort::Fast, &error));
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    }
 }
 
 TEST_F(CaptureOutputs, WavHeaderDescribesLittleEndianStereoPcmWrittenInPieces) {

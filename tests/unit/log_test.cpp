@@ -1,5 +1,6 @@
 #include "log.h"
 
+#include <algorithm>
 #include <set>
 
 #include "engine_fixture.h"
@@ -164,6 +165,30 @@ TEST_F(LogTest, UnwritableLogDirectoryAsksAndNoQuits) {
     accepted.write(cLogMessage("dropped", LOGLEVEL_FATAL, LOGINDENT_NONE));
     EXPECT_EQ(boxes.size(), 2u) << "a fatal message to a closed log shows no box";
     EXPECT_EQ(drainMessages(), 12345);
+}
+
+// A killed program or a full disk must not take the messages already written.
+TEST_F(LogTest, EachMessageIsOnDiskBeforeTheLogCloses) {
+    cLog log("Demo", LOGLEVEL_DEBUG, nullptr);
+    log.write(cLogMessage("Start of render loop.", LOGLEVEL_LOG, LOGINDENT_NONE));
+    EXPECT_NE(readLogFile().find("Start of render loop.<br>"), std::string::npos);
+}
+
+TEST_F(LogTest, FullDiskIsSaidOnceAndTheLogGoesOn) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to stand for a full disk";
+    std::filesystem::create_directories(workDir_ / "Data" / "Logs");
+    std::filesystem::create_symlink("/dev/full", workDir_ / "Data" / "Logs" / "Sun Dec  6 23.27.32 2026 .html");
+    testing::internal::CaptureStderr();
+    {
+        cLog log("Demo", LOGLEVEL_DEBUG, nullptr);
+        EXPECT_TRUE(log.isOpen());
+        for (int i = 0; i < 100; ++i) log.write(cLogMessage("more", LOGLEVEL_LOG, LOGINDENT_BEGIN));
+        EXPECT_EQ(log.getIndentation(), 100u);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+    EXPECT_EQ(drainMessages(), 12345) << "a full disk asks nothing and quits nothing";
 }
 
 TEST(DXCallMessage, TextsAndLevels) {

@@ -46,6 +46,7 @@
 #include "effect_bench.h"
 #include "frame_timing.h"
 #include "log.h"
+#include "device_hooks.h"
 #include "message_box_hooks.h"
 #include "recording/recording.h"
 #include "sound_hooks.h"
@@ -63,6 +64,10 @@ constexpr uint32_t kSpanMs = 6000;  // as long as the shortest effect runs in th
 constexpr uint32_t kWarmUpFrames = kFps;
 constexpr std::time_t kCalendarTime = 1262304000;
 const char kStartupProbe[] = "--startup-probe";
+// The probe's exit code when the port has said why no device could be made,
+// and the start-up time that stands for it: the probe's line is all there is to say.
+constexpr int kProbeFailureExplained = 3;
+constexpr double kStartupExplained = -2;
 
 struct EffectFigures {
     std::string name;
@@ -170,6 +175,7 @@ public:
     }
     void onMusicStart(uint64_t, const std::string&) override {}
     void onMessageBox(const std::string& caption, const std::string& text, const char*) override {
+        if (d3d8::deviceFailureExplained()) return;  // the port's line says it
         std::cerr << "bench: the demo showed a message box \"" << caption << "\": " << text << '\n';
     }
     uint64_t at = 0;
@@ -178,7 +184,7 @@ public:
 int runStartupProbe() {
     FirstFrameListener listener;
     session::runDemoSession({kFps, 1, kCalendarTime}, listener);
-    if (listener.at == 0) return 1;
+    if (listener.at == 0) return d3d8::deviceFailureExplained() ? kProbeFailureExplained : 1;
     std::printf("%llu\n", static_cast<unsigned long long>(listener.at));
     return 0;
 }
@@ -209,6 +215,7 @@ double measureOneStartup() {
     int status = 0;
     waitpid(pid, &status, 0);
     const unsigned long long firstFrame = std::strtoull(text.c_str(), nullptr, 10);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kProbeFailureExplained) return kStartupExplained;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || firstFrame <= start) return -1;
     return static_cast<double>(firstFrame - start) / 1e6;
 }
@@ -216,6 +223,7 @@ double measureOneStartup() {
 bool measureStartup(Results& results, std::string* error) {
     for (int run = 0; run < results.runs; ++run) {
         const double ms = measureOneStartup();
+        if (ms == kStartupExplained) return false;  // error left empty: the probe said why
         if (ms < 0) {
             *error = "the start-up probe failed";
             return false;
@@ -350,6 +358,7 @@ int main(int argc, char** argv) {
     sound::setDeviceSuppressed(true);
     crt::setCalendarSource([] { return kCalendarTime; });
     win32::setMessageBoxAnswerer([](HWND, const char* text, const char* caption, UINT type) {
+        if (d3d8::deviceFailureExplained()) return win32::messageBoxClosedAnswer(type);  // the port's line says it
         std::cerr << "bench: message box \"" << caption << "\": " << text << '\n';
         return win32::messageBoxClosedAnswer(type);
     });
@@ -373,6 +382,9 @@ int main(int argc, char** argv) {
         std::cerr << "bench: the bare-GL ceiling..." << std::endl;
         ok = measureCeiling(results, &error);
     }
+    // No device, and the port has said why in a line (here, or in the start-up
+    // probe, whose failure leaves no error text): nothing to add or to keep.
+    if (!ok && (error.empty() || d3d8::deviceFailureExplained())) return 1;
     if (!ok) {
         workDir->keep();
         std::cerr << "bench: " << error << " (working directory kept: " << workDir->path().string() << ")\n";

@@ -13,6 +13,7 @@
 
 #include "capture_output.h"
 #include "demo_data.h"
+#include "device_hooks.h"
 #include "demo_session.h"
 #include "frame_timing.h"
 #include "interrupt.h"
@@ -69,6 +70,9 @@ public:
 
     void onMessageBox(const std::string& caption, const std::string& text, const char* answer) override {
         ++messageBoxes_;
+        // The boxes of a device that could not be made add nothing to the
+        // port's own line about it.
+        if (d3d8::deviceFailureExplained()) return;
         report("the demo showed a message box \"" + caption + "\": " + text + " (answered " + answer + ")");
     }
 
@@ -172,6 +176,7 @@ int runCapture(const Options& options) {
     if (!listener.error().empty()) return fail(listener.error());
     if (result.end != SessionEnd::Completed) {
         output->abandon();
+        if (result.end == SessionEnd::StartUpFailed && d3d8::deviceFailureExplained()) return 1;  // said above
         workDir->keep();
         const std::string log = workDir->logFile().string();
         return fail(whatWentWrong(result, endFrame, timing) + "; nothing was written. The demo's log: " +

@@ -23,6 +23,7 @@
 #include "config.h"
 #include "crt.h"
 #include "d3d.h"
+#include "device_hooks.h"
 #include "model.h"
 #include "viewer_input.h"
 #include "sdl_window.h"
@@ -206,7 +207,8 @@ int view(const std::string& fileName, bool testScene) {
     // No log: the engine's messages (and their boxes) are dropped; what matters
     // to the viewer's user is written to stderr here.
     if (FAILED(d3d.init(window, nullptr, &windowed))) {
-        std::fprintf(stderr, "modelview: cannot create the Direct3D device\n");
+        // The port may have said why already (no OpenGL 3.3), in one line.
+        if (!d3d8::deviceFailureExplained()) std::fprintf(stderr, "modelview: cannot create the Direct3D device\n");
         d3d.release();
         DestroyWindow(window);
         return 1;

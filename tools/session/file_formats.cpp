@@ -20,10 +20,12 @@ std::string systemError(const std::string& what, const std::string& path) {
 struct PngErrorState {
     std::jmp_buf jump;
     std::string message;
+    int systemError = 0;  // errno when libpng gave up: its "Write Error" says less
 };
 
 void onPngError(png_structp png, png_const_charp message) {
     auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+    state->systemError = errno;
     state->message = message ? message : "libpng error";
     std::longjmp(state->jump, 1);
 }
@@ -90,9 +92,14 @@ bool writePng(const std::string& path, const PixelRows& image, PngEffort effort,
     if (job.png) job.info = png_create_info_struct(job.png);
     bool ok = job.png && job.info && encode(job, state, image, effort);
     png_destroy_write_struct(&job.png, &job.info);
-    if (std::fflush(job.file) != 0 || std::ferror(job.file)) ok = false;
-    if (std::fclose(job.file) != 0) ok = false;
-    if (!ok) *error = "cannot write " + path + (state.message.empty() ? "" : ": " + state.message);
+    // A failed write of the file itself (a full disk) is said in the system's
+    // words, which say more than libpng's "Write Error".
+    int fileError = 0;
+    if (std::fflush(job.file) != 0 || std::ferror(job.file)) fileError = state.systemError ? state.systemError : errno;
+    if (std::fclose(job.file) != 0 && fileError == 0) fileError = errno ? errno : EIO;
+    ok = ok && fileError == 0;
+    const std::string reason = fileError ? std::strerror(fileError) : state.message;
+    if (!ok) *error = "cannot write " + path + (reason.empty() ? "" : ": " + reason);
     return ok;
 }
 

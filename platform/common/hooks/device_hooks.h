@@ -9,4 +9,9 @@ namespace d3d8 {
 // an ordinary window (Direct3D 8 needs one).
 void useOffscreenDevice();
 
+// True once the port has said on stderr, in one plain line of its own, why no
+// device could be made (on Linux: no OpenGL 3.3, with the version found). A
+// tool then adds no lines of its own about the failed device, only its exit code.
+bool deviceFailureExplained();
+
 }  // namespace d3d8

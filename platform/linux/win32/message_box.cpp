@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "box_quit_signals.h"
 #include "message_box_hooks.h"
 #include "win32_internal.h"
 #include "win32_port.h"
@@ -105,10 +106,16 @@ bool showSdlBox(HWND owner, const char* text, const char* caption, UINT type, in
     box.numbuttons = set.count;
     box.buttons = buttons;
     int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+    int shown = 0;
+    {
+        const win32::detail::BoxQuitSignals quitSignalsCloseIt;
+        shown = SDL_ShowMessageBox(&box, &pressed);
+    }
+    if (shown != 0 && !win32::detail::quitSignalled()) {
         std::fprintf(stderr, "win32: no message box (%s)\n", SDL_GetError());
         return false;
     }
+    if (shown != 0) pressed = -1;  // a quit signal closed it
     // -1: closed without a button.
     *answer = pressed < 0 ? closedAnswer : pressed;
     return true;
@@ -130,6 +137,8 @@ int writeToStderr(const char* text, const char* caption, UINT type) {
 }  // namespace
 
 int win32::port::showMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    // The program is ending on a signal: no more boxes, each answered as if closed.
+    if (win32::detail::quitSignalled()) return win32::messageBoxClosedAnswer(type);
     int answer = 0;
     if (hasDisplay() && showSdlBox(owner, text, caption, type, &answer)) return answer;
     return writeToStderr(text, caption, type);

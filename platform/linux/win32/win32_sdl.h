@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 #include "sdl_window.h"
 #include "windows.h"
 
@@ -16,6 +18,10 @@ bool startVideo();
 // Whether SDL's video driver makes windows that nobody can see (its offscreen
 // and dummy drivers): nothing shown in them can be seen or read back.
 bool windowsAreUnseen();
+
+// Why the last window was made without OpenGL (SDL's words), or empty when it
+// has OpenGL. The OpenGL back end says it when it finds no context there.
+const std::string& noOpenGlWindowReason();
 
 // The images of an icon from LoadIconA: how many there are, and each one as a
 // 32-bit ARGB surface owned by the icon (null for a bad handle or index).

@@ -14,6 +14,8 @@
 //
 // Handles are followed only after the registry has found them among the live
 // windows, so null, destroyed and made-up handles are all refused safely.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -119,12 +121,52 @@ Uint32 sdlFlagsForStyle(DWORD style) {
     return flags;
 }
 
+std::string& noOpenGlWindow() {
+    static std::string reason;
+    return reason;
+}
+
+// While SDL makes the first OpenGL window on X11 it loads the OpenGL library and
+// makes a throwaway context to read its extensions, without catching X errors:
+// a broken driver (one that cannot make any context) then ends the process
+// through Xlib's default handler, in the middle of CreateWindowExA. Those errors
+// are ignored while a window is made; the OpenGL back end finds no usable
+// context later and says why. Xlib is looked up, not linked: it is there only
+// when SDL has loaded it for its X11 driver.
+class IgnoredXErrors {
+public:
+    IgnoredXErrors() {
+        xlib_ = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+        if (!xlib_) return;
+        setHandler_ = reinterpret_cast<SetHandler>(dlsym(xlib_, "XSetErrorHandler"));
+        if (setHandler_) previous_ = setHandler_(ignore);
+    }
+    ~IgnoredXErrors() {
+        if (setHandler_) setHandler_(previous_);
+        if (xlib_) dlclose(xlib_);
+    }
+    IgnoredXErrors(const IgnoredXErrors&) = delete;
+    IgnoredXErrors& operator=(const IgnoredXErrors&) = delete;
+
+private:
+    // Xlib's handler type, int (*)(Display*, XErrorEvent*), without its header.
+    using Handler = int (*)(void* display, void* event);
+    using SetHandler = Handler (*)(Handler);
+    static int ignore(void*, void*) { return 0; }
+
+    void* xlib_ = nullptr;
+    SetHandler setHandler_ = nullptr;
+    Handler previous_ = nullptr;
+};
+
 // Makes the SDL window, preferring one the OpenGL back end can render to. Falls
 // back to the window system's default pixel format, then to a window without
 // OpenGL (device creation then fails later, as on a machine without 3D).
 SDL_Window* createSdlWindow(const char* title, int x, int y, int width, int height, DWORD style) {
     const Uint32 flags = sdlFlagsForStyle(style);
+    const IgnoredXErrors ignored;
     requestBackBufferFormat();
+    noOpenGlWindow().clear();
     if (SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL)) {
         return window;
     }
@@ -132,7 +174,7 @@ SDL_Window* createSdlWindow(const char* title, int x, int y, int width, int heig
     if (SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL)) {
         return window;
     }
-    std::fprintf(stderr, "win32: no OpenGL window (%s)\n", SDL_GetError());
+    noOpenGlWindow() = SDL_GetError();
     return SDL_CreateWindow(title, x, y, width, height, flags);
 }
 
@@ -179,6 +221,8 @@ namespace win32 {
 
 bool startVideo() { return detail::ensureVideo(); }
 
+const std::string& noOpenGlWindowReason() { return noOpenGlWindow(); }
+
 SDL_Window* sdlWindow(HWND hWnd) {
     const HWND__* window = detail::liveWindow(hWnd);
     return window ? window->sdl : nullptr;
@@ -223,6 +267,11 @@ bool initialiseScreenDriver() {
 
 bool ensureVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    // Mesa's GLX and EGL write their own errors to stderr ("libGL error: ..."),
+    // beside the one line the OpenGL back end writes when no context can be
+    // made. Quiet unless a developer asks for them (LIBGL_DEBUG, EGL_LOG_LEVEL).
+    ::setenv("LIBGL_DEBUG", "quiet", 0);
+    ::setenv("EGL_LOG_LEVEL", "fatal", 0);
     static bool reported = false;
     if (!hasEnvironment("SDL_VIDEODRIVER")) {
         if (reported) return false;

@@ -5,10 +5,17 @@
 #include <cstring>
 #include <new>
 
+#include "device_hooks.h"
 #include "present_hooks.h"
 #include "gl_resources.h"
 
 namespace d3d8::gl {
+namespace {
+
+// Set when the window layer refused a context: it has then said why on stderr.
+bool g_contextRefused = false;
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Resources' link to the device
@@ -63,7 +70,10 @@ HRESULT Device::create(const Setup& setup, IDirect3DDevice8** device) {
 
 HRESULT Device::initialize() {
     context_ = window::createContext(window_);
-    if (!context_) return D3DERR_NOTAVAILABLE;
+    if (!context_) {
+        g_contextRefused = true;
+        return D3DERR_NOTAVAILABLE;
+    }
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
     // Texture rows (L8 ones included) are tightly packed; read-back rows too.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -526,3 +536,9 @@ HRESULT Device::EndScene() {
 }
 
 }  // namespace d3d8::gl
+
+namespace d3d8 {
+
+bool deviceFailureExplained() { return gl::g_contextRefused; }
+
+}  // namespace d3d8
