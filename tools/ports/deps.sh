@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the third-party libraries a port links, static, from Debian's source packages, with the
 # recipes of tools/ports/recipes.sh: zlib, libpng, libjpeg-turbo and libopenmpt for every target,
-# and SDL2 for the Linux release (whose libraries travel inside the program).
+# and SDL2 for the Linux release (whose libraries travel inside the program). linux-fuzz is zlib
+# and libopenmpt alone, for the music fuzz target: built with clang, the fuzzer's coverage
+# instrumentation and the sanitizers, so that the fuzzer is guided by the library's own code.
 # Usage: tools/ports/deps.sh TARGET [--prefix DIR] [--sources DIR]
-#   TARGET     windows-x86_64, windows-i686 (mingw-w64), web (emscripten) or linux-x86_64
+#   TARGET     windows-x86_64, windows-i686 (mingw-w64), web (emscripten), linux-x86_64 or
+#              linux-fuzz
 #   --prefix   where headers, libraries and pkg-config files go (DIR/lib/pkgconfig/*.pc);
 #              by default the machine's cache, $(bash tools/ports/deps.sh TARGET --print-prefix)
 #   --sources  where the Debian source packages are kept; by default the cache's sources/,
@@ -24,12 +27,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 fail() { echo "deps: $*" >&2; exit 1; }
-usage="usage: deps.sh windows-x86_64|windows-i686|web|linux-x86_64 [--prefix DIR] [--sources DIR] [--print-prefix]"
+usage="usage: deps.sh windows-x86_64|windows-i686|web|linux-x86_64|linux-fuzz [--prefix DIR] [--sources DIR] [--print-prefix]"
 
 target=${1:-}
 [ $# -gt 0 ] && shift
 case $target in
-  windows-x86_64 | windows-i686 | web | linux-x86_64) ;;
+  windows-x86_64 | windows-i686 | web | linux-x86_64 | linux-fuzz) ;;
   *) fail "$usage" ;;
 esac
 # The target's toolchain file and the ones it includes (each library's stamp names them), and
@@ -41,6 +44,7 @@ case $target in
     setup_files=() compiler=${target#windows-}-w64-mingw32-g++-posix ;;
   web) PORT_TOOLCHAIN_FILES=("$toolchains"/web.cmake) setup_files=("$repo"/tools/web/env.sh) compiler=em++ ;;
   linux-x86_64) PORT_TOOLCHAIN_FILES=("$toolchains"/linux-x86_64.cmake) setup_files=() compiler=g++ ;;
+  linux-fuzz) PORT_TOOLCHAIN_FILES=("$toolchains"/linux-fuzz.cmake) setup_files=() compiler=clang++ ;;
 esac
 # What the libraries are built from, beside the Debian packages (which the stamps name).
 cache_key() {
@@ -114,6 +118,19 @@ case $target in
     # Position-independent, so that the program can be a position-independent executable.
     export PORT_CFLAGS="$PORT_CFLAGS -fPIC" PORT_CXXFLAGS="$PORT_CXXFLAGS -fPIC"
     ;;
+  linux-fuzz)
+    need clang clang++ ar ranlib
+    export PORT_CMAKE_TOOLCHAIN=${PORT_TOOLCHAIN_FILES[0]}
+    export PORT_HOST=x86_64-linux-gnu PORT_CC=clang PORT_CXX=clang++
+    export PORT_AR=ar PORT_RANLIB=ranlib
+    # The fuzz tree's instrumentation and checks (see DEMO_FUZZ in CMakeLists.txt), at -O1: the
+    # sanitizers' usual level, and a third quicker to compile than -O2. Line tables only, for
+    # the reports' stacks. Assertions stay off, as in the library the program ships with: the
+    # fuzzer is to find what that library does.
+    fuzz_flags="-O1 -DNDEBUG -gline-tables-only -fPIC -fno-omit-frame-pointer $map_paths"
+    fuzz_flags+=" -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
+    export PORT_CFLAGS=$fuzz_flags PORT_CXXFLAGS=$fuzz_flags
+    ;;
 esac
 
 # shellcheck source=SCRIPTDIR/recipes.sh
@@ -141,6 +158,10 @@ case $target in
     port_build libjpeg-turbo libjpeg-turbo
     port_build libopenmpt libopenmpt zlib-direct
     port_build sdl2 libsdl2
+    ;;
+  linux-fuzz)
+    port_build zlib-direct zlib
+    port_build libopenmpt libopenmpt zlib-direct
     ;;
   windows-*)
     port_build zlib zlib
