@@ -450,9 +450,12 @@ def check_without_webgl2(url, failures):
             fetched = browser.evaluate("performance.getEntriesByType('resource').map(function (r) {"
                                        " return r.name.split('/').pop(); }).filter(function (name) {"
                                        " return /^demo\\./.test(name); })")
-            check(bool(text) and "needs WebGL 2" in text and found in text and not fetched,
-                  "with %s the page says the demo needs WebGL 2 and the browser %s (%r), and fetches "
-                  "nothing of the program %s" % (flag, found, text, fetched), failures)
+            browser.evaluate("0")  # collect the last events
+            said = bool(text) and "needs WebGL 2" in text and found in text
+            check(said and not fetched and not browser.errors,
+                  "with %s the page says the demo needs WebGL 2 and the browser %s (%r), fetches nothing "
+                  "of the program %s and logs no error %s" % (flag, found, text, fetched, browser.errors),
+                  failures)
         finally:
             browser.close()
 
