@@ -65,7 +65,9 @@ cmake --build "$build" --target "${first[@]}" -j"$jobs"
 # system's headers, so the two must be the same version.
 build_music_target() {
   echo "== fuzz: libopenmpt with the fuzzer's instrumentation ($music_libs)"
-  bash "$repo/tools/ports/deps.sh" linux-fuzz
+  # Its configure's test programs are built with the sanitizers too: the
+  # fuzzers' options below are not theirs, and it builds as in tools/test.sh.
+  env -u ASAN_OPTIONS -u UBSAN_OPTIONS bash "$repo/tools/ports/deps.sh" linux-fuzz
   local system instrumented
   system=$(pkg-config --modversion libopenmpt)
   instrumented=$(PKG_CONFIG_LIBDIR=$music_libs/lib/pkgconfig PKG_CONFIG_PATH="" \
