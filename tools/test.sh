@@ -61,12 +61,14 @@ bash tools/setup.sh
 if [ "$full" = 1 ]; then
   # The Windows and web builds' third-party libraries take minutes to compile
   # from a fresh clone, and each fuzz target runs on one core for its minute:
-  # the libraries are built beside the fuzz stage, on the other core.
-  echo "== the Windows and web builds' libraries, beside the fuzz stage (log: build-ports.log)"
+  # the libraries are built beside the fuzz stage, on the other core. First the
+  # instrumented libopenmpt the music target links: the fuzz stage runs that
+  # target last, and waits for it there if it is not made yet.
+  echo "== the fuzz, Windows and web builds' libraries, beside the fuzz stage (log: build-ports.log)"
   # A process group of its own, so that a failed fuzz stage stops it whole.
   # They are kept in the machine's cache outside the clone: on a machine that built them before,
   # this only checks them.
-  setsid bash -c 'for target in windows-x86_64 web windows-i686 linux-x86_64; do
+  setsid bash -c 'for target in linux-fuzz windows-x86_64 web windows-i686 linux-x86_64; do
                     bash tools/ports/deps.sh "$target" || exit 1
                   done' >build-ports.log 2>&1 &
   ports=$!

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes the readers of outside input: builds the fuzz tree (clang, libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer) if needed, builds the seed
-# corpora, then runs each target for SECONDS.
+# corpora, then runs each target for SECONDS. The music target runs last: it
+# links libopenmpt built with the same instrumentation (tools/ports/deps.sh
+# linux-fuzz, in the machine's cache), which is made or waited for only then, so
+# that a build of it beside this script (tools/test.sh) overlaps the other targets.
 #
 # Usage: tools/fuzz/run.sh SECONDS [TARGET...]
 #   TARGET: model, config, image, music (or fuzz_model...); all four by default.
@@ -30,21 +33,52 @@ jobs=$(nproc)
 # is 67 KB, the largest model 165 KB); the settings file is a few lines.
 declare -A max_len=([model]=200000 [config]=4096 [image]=72000 [music]=65536)
 
-for i in "${!targets[@]}"; do
-  t=${targets[$i]#fuzz_}
+ordered=() music=0
+for t in "${targets[@]}"; do
+  t=${t#fuzz_}
   if [ -z "${max_len[$t]:-}" ]; then
-    echo "run: unknown target '${targets[$i]}' (model, config, image, music)" >&2
+    echo "run: unknown target '$t' (model, config, image, music)" >&2
     exit 2
   fi
-  targets[$i]=$t
+  if [ "$t" = music ]; then music=1; else ordered+=("$t"); fi
 done
+[ "$music" = 0 ] || ordered+=(music)
+targets=("${ordered[@]}")
+
+# The instrumented libopenmpt's folder in the cache; it moves when its recipe changes.
+music_libs=$(bash "$repo/tools/ports/deps.sh" linux-fuzz --print-prefix)
 
 echo "== fuzz: build ($build)"
-if [ ! -f "$build/CMakeCache.txt" ]; then
+if [ ! -f "$build/CMakeCache.txt" ] ||
+   ! grep -qxF "DEMO_FUZZ_MUSIC_LIBS:PATH=$music_libs" "$build/CMakeCache.txt"; then
   cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DDEMO_FUZZ=ON >/dev/null
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DDEMO_FUZZ=ON \
+    -DDEMO_FUZZ_MUSIC_LIBS="$music_libs" >/dev/null
 fi
-cmake --build "$build" --target fuzz_all -j"$jobs"
+# Everything but the music target, which waits for its library below.
+first=(fuzz_seeds datagen)
+for t in "${targets[@]}"; do [ "$t" = music ] || first+=("fuzz_$t"); done
+cmake --build "$build" --target "${first[@]}" -j"$jobs"
+
+# The instrumented libopenmpt, built (or waited for, when another build of it
+# runs) and the music target linked against it. It is compiled against the
+# system's headers, so the two must be the same version.
+build_music_target() {
+  echo "== fuzz: libopenmpt with the fuzzer's instrumentation ($music_libs)"
+  # Its configure's test programs are built with the sanitizers too: the
+  # fuzzers' options below are not theirs, and it builds as in tools/test.sh.
+  env -u ASAN_OPTIONS -u UBSAN_OPTIONS bash "$repo/tools/ports/deps.sh" linux-fuzz
+  local system instrumented
+  system=$(pkg-config --modversion libopenmpt)
+  instrumented=$(PKG_CONFIG_LIBDIR=$music_libs/lib/pkgconfig PKG_CONFIG_PATH="" \
+                   pkg-config --modversion libopenmpt)
+  if [ "$system" != "$instrumented" ]; then
+    echo "run: the instrumented libopenmpt is $instrumented, the system's headers $system;" \
+         "the music target needs both the same" >&2
+    exit 1
+  fi
+  cmake --build "$build" --target fuzz_music -j"$jobs"
+}
 
 echo "== fuzz: corpora"
 bash "$repo/tools/fuzz/corpus.sh" "$build"
@@ -64,6 +98,7 @@ for t in "${targets[@]}"; do
   work=$build/fuzz-work/$t
   rm -rf "$work"
   mkdir -p "$corpus" "$findings" "$work" "$(dirname "$log")"
+  [ "$t" != music ] || build_music_target
   echo "== fuzz: $t for ${seconds}s"
   status=0
   (cd "$work" && exec "$build/tools/fuzz/fuzz_$t" "$corpus" "$build/fuzz-seeds/$t" \

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the third-party libraries a port links, static, from Debian's source packages, with the
 # recipes of tools/ports/recipes.sh: zlib, libpng, libjpeg-turbo and libopenmpt for every target,
-# and SDL2 for the Linux release (whose libraries travel inside the program).
+# and SDL2 for the Linux release (whose libraries travel inside the program). linux-fuzz is zlib
+# and libopenmpt alone, for the music fuzz target: built with clang, the fuzzer's coverage
+# instrumentation and the sanitizers, so that the fuzzer is guided by the library's own code.
 # Usage: tools/ports/deps.sh TARGET [--prefix DIR] [--sources DIR]
-#   TARGET     windows-x86_64, windows-i686 (mingw-w64), web (emscripten) or linux-x86_64
+#   TARGET     windows-x86_64, windows-i686 (mingw-w64), web (emscripten), linux-x86_64 or
+#              linux-fuzz
 #   --prefix   where headers, libraries and pkg-config files go (DIR/lib/pkgconfig/*.pc);
 #              by default the machine's cache, $(bash tools/ports/deps.sh TARGET --print-prefix)
 #   --sources  where the Debian source packages are kept; by default the cache's sources/,
@@ -12,7 +15,7 @@
 #
 # The cache lives outside any clone, so that every clone and every CI run on the machine reuses
 # the libraries: ${DEMO_PORTS_CACHE:-${XDG_CACHE_HOME:-~/.cache}/velmor-demo/ports}/TARGET-KEY,
-# where KEY is a digest of these scripts, the target's toolchain files and its compiler's version:
+# where KEY is a digest of the recipes, the target's toolchain files and its compiler's version:
 # clones at different commits each find their own libraries instead of rebuilding each other's.
 # Within it each library is rebuilt when what it was built from changes (the Debian package's
 # version, the compiler and its flags, the toolchain, the recipe's text, the libraries it is built
@@ -24,12 +27,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 fail() { echo "deps: $*" >&2; exit 1; }
-usage="usage: deps.sh windows-x86_64|windows-i686|web|linux-x86_64 [--prefix DIR] [--sources DIR] [--print-prefix]"
+usage="usage: deps.sh windows-x86_64|windows-i686|web|linux-x86_64|linux-fuzz [--prefix DIR] [--sources DIR] [--print-prefix]"
 
 target=${1:-}
 [ $# -gt 0 ] && shift
 case $target in
-  windows-x86_64 | windows-i686 | web | linux-x86_64) ;;
+  windows-x86_64 | windows-i686 | web | linux-x86_64 | linux-fuzz) ;;
   *) fail "$usage" ;;
 esac
 # The target's toolchain file and the ones it includes (each library's stamp names them), and
@@ -41,14 +44,17 @@ case $target in
     setup_files=() compiler=${target#windows-}-w64-mingw32-g++-posix ;;
   web) PORT_TOOLCHAIN_FILES=("$toolchains"/web.cmake) setup_files=("$repo"/tools/web/env.sh) compiler=em++ ;;
   linux-x86_64) PORT_TOOLCHAIN_FILES=("$toolchains"/linux-x86_64.cmake) setup_files=() compiler=g++ ;;
+  linux-fuzz) PORT_TOOLCHAIN_FILES=("$toolchains"/linux-fuzz.cmake) setup_files=() compiler=clang++ ;;
 esac
-# What the libraries are built from, beside the Debian packages (which the stamps name).
+# What the libraries are built from, beside the Debian packages (which the stamps name). Not
+# this script's own text: the flags it sets are in each library's stamp, which rebuilds the
+# library when they change, and a change to the rest of it should not rebuild them all.
 # The compiler's whole answer is read before its first line is taken: cut off by a closed
 # pipe, emcc may fail, and under pipefail that would end this script without a word.
 cache_key() {
   local version
   version=$("$compiler" --version 2> /dev/null || true)
-  { cat "$here"/deps.sh "$here"/recipes.sh "$here"/debian_source.sh "${PORT_TOOLCHAIN_FILES[@]}" \
+  { cat "$here"/recipes.sh "$here"/debian_source.sh "${PORT_TOOLCHAIN_FILES[@]}" \
         "${setup_files[@]}"
     echo "${version%%$'\n'*}"; } | sha256sum | cut -c1-12
 }
@@ -118,6 +124,19 @@ case $target in
     # Position-independent, so that the program can be a position-independent executable.
     export PORT_CFLAGS="$PORT_CFLAGS -fPIC" PORT_CXXFLAGS="$PORT_CXXFLAGS -fPIC"
     ;;
+  linux-fuzz)
+    need clang clang++ ar ranlib
+    export PORT_CMAKE_TOOLCHAIN=${PORT_TOOLCHAIN_FILES[0]}
+    export PORT_HOST=x86_64-linux-gnu PORT_CC=clang PORT_CXX=clang++
+    export PORT_AR=ar PORT_RANLIB=ranlib
+    # The fuzz tree's instrumentation and checks (see DEMO_FUZZ in CMakeLists.txt), at -O1: the
+    # sanitizers' usual level, and a third quicker to compile than -O2. Line tables only, for
+    # the reports' stacks. Assertions stay off, as in the library the program ships with: the
+    # fuzzer is to find what that library does.
+    fuzz_flags="-O1 -DNDEBUG -gline-tables-only -fPIC -fno-omit-frame-pointer $map_paths"
+    fuzz_flags+=" -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
+    export PORT_CFLAGS=$fuzz_flags PORT_CXXFLAGS=$fuzz_flags
+    ;;
 esac
 
 # shellcheck source=SCRIPTDIR/recipes.sh
@@ -145,6 +164,10 @@ case $target in
     port_build libjpeg-turbo libjpeg-turbo
     port_build libopenmpt libopenmpt zlib-direct
     port_build sdl2 libsdl2
+    ;;
+  linux-fuzz)
+    port_build zlib-direct zlib
+    port_build libopenmpt libopenmpt zlib-direct
     ;;
   windows-*)
     port_build zlib zlib

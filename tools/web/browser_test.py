@@ -9,7 +9,10 @@ Usage:
       serves the site folder at the given path (/ by default; e.g. /demos/velmor/
       to check that the site works from any path: nothing outside it is served).
       Shows a message box (the log directory blocked) and checks that it is a
-      dialog in the page that the program goes by; then loads the page afresh and
+      dialog in the page that the program goes by; in browsers without WebGL 2
+      (WebGL 1 only, no WebGL at all), that the page says what is missing and what
+      is needed where the picture would be, without downloading the program; then
+      loads the page afresh and
       checks that a progress bar followed the download (bytes of demo.data and
       demo.wasm) and went; that the picture is scaled to the window at 4:3 with
       no scroll bar, at 800 x 600 and at other window sizes; that the start
@@ -127,10 +130,10 @@ def serve(site, path="/"):
 class Browser:
     """One headless chromium with one page, spoken to over the DevTools protocol."""
 
-    def __init__(self):
+    def __init__(self, extra_flags=()):
         self.profile = tempfile.mkdtemp(prefix="web-test-chromium-")
         self.process = subprocess.Popen(
-            ["chromium"] + CHROMIUM_FLAGS + ["--user-data-dir=" + self.profile, "about:blank"],
+            ["chromium"] + CHROMIUM_FLAGS + list(extra_flags) + ["--user-data-dir=" + self.profile, "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         port_file = os.path.join(self.profile, "DevToolsActivePort")
         deadline = time.time() + 30
@@ -432,11 +435,37 @@ def check_message_box(url, failures):
         browser.close()
 
 
+# A browser without WebGL 2: chromium with WebGL 2 turned off, and with every 3D API.
+WITHOUT_WEBGL2 = [("--disable-webgl2", "offers only WebGL 1"), ("--disable-3d-apis", "offers no WebGL at all")]
+
+
+def check_without_webgl2(url, failures):
+    """Without WebGL 2 the page says what is missing and what is needed, instead of a black canvas."""
+    for flag, found in WITHOUT_WEBGL2:
+        browser = Browser([flag])
+        try:
+            browser.call("Page.navigate", url=url)
+            text = browser.poll("window.demoUnplayable && document.getElementById('loaded').textContent", 20)
+            time.sleep(0.5)  # a program that were loading would have asked for demo.wasm by now
+            fetched = browser.evaluate("performance.getEntriesByType('resource').map(function (r) {"
+                                       " return r.name.split('/').pop(); }).filter(function (name) {"
+                                       " return /^demo\\./.test(name); })")
+            browser.evaluate("0")  # collect the last events
+            said = bool(text) and "needs WebGL 2" in text and found in text
+            check(said and not fetched and not browser.errors,
+                  "with %s the page says the demo needs WebGL 2 and the browser %s (%r), fetches nothing "
+                  "of the program %s and logs no error %s" % (flag, found, text, fetched, browser.errors),
+                  failures)
+        finally:
+            browser.close()
+
+
 def run_page(args):
     failures = []
     with serve(args.site, args.path) as url:
         print("        the site at %s" % url)
         check_message_box(url, failures)
+        check_without_webgl2(url, failures)
         browser = Browser()
         try:
             browser.call("Page.addScriptToEvaluateOnNewDocument", source=WATCH_PROGRESS)
