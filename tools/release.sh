@@ -63,9 +63,6 @@ if [ -n "$changes" ]; then
   echo "$me: the work tree has uncommitted changes: the archives are named -dirty"
 fi
 
-# Compiled from scratch, not from the compiler cache of other builds: what the archives hold is
-# what this commit's sources make, which is what release.reproducible compares.
-export CCACHE_DISABLE=1
 
 # What the viewers' text file says, and the time stamp of every file in the archives.
 version=$(git describe --tags --always)$suffix

@@ -7,12 +7,14 @@
 #   bash tools/test.sh --full   everything (what CI runs): fuzzes each reader of
 #                               outside input, builds the Windows programs
 #                               (./build-windows) and the web site (./build-web),
-#                               runs every test of ./build, builds what the run
-#                               command builds (./build-run), a two-
-#                               minute soak, a Release build (./build-release) that
-#                               must compile without a warning and its unit tests,
-#                               then every test again built with AddressSanitizer and
-#                               UndefinedBehaviorSanitizer (./build-sanitize)
+#                               runs every test of ./build but the slow bad-data
+#                               groups, builds what the run command builds
+#                               (./build-run), a two-minute soak, a Release build
+#                               (./build-release) that must compile without a
+#                               warning and its unit tests, then every test but the
+#                               Windows, web and release ones again built with
+#                               AddressSanitizer and UndefinedBehaviorSanitizer
+#                               (./build-sanitize), the bad-data groups among them
 #
 # Full-only tests: a CTest test that belongs only to --full (too slow for a quick
 # answer, or for a platform a developer's machine may not have) says so with a
@@ -49,6 +51,8 @@ run_ctest() {
   fi
 }
 report_skips() { python3 tools/skipped_tests.py "${results[@]}"; }
+# A stage's heading, with the time since the command began (to see where the time goes).
+stage() { printf '== %s (at %d:%02d)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
 
 case "${1:-}" in
   "") full=0 ;;
@@ -59,37 +63,34 @@ esac
 bash tools/setup.sh
 
 if [ "$full" = 1 ]; then
-  # The Windows and web builds' third-party libraries take minutes to compile
-  # from a fresh clone, and each fuzz target runs on one core for its minute:
-  # the libraries are built beside the fuzz stage, on the other core. First the
-  # instrumented libopenmpt the music target links: the fuzz stage runs that
-  # target last, and waits for it there if it is not made yet.
-  echo "== the fuzz, Windows and web builds' libraries, beside the fuzz stage (log: build-ports.log)"
+  # Each fuzz target runs on one core for its minute. Beside it, on the other core:
+  # the third-party libraries (minutes to compile from a fresh clone, only checked on
+  # a machine that built them before: they are kept in its cache outside the clone),
+  # first the instrumented libopenmpt the music target links (the fuzz stage runs
+  # that target last, and waits for it there if it is not made yet); then the
+  # Windows programs (./build-windows), whose tests run under Wine, and the web site
+  # (./build-web), which the web tests load in headless chromium.
+  echo "== the libraries, the Windows and the web builds, beside the fuzz stage (log: build-ports.log)"
   # A process group of its own, so that a failed fuzz stage stops it whole.
-  # They are kept in the machine's cache outside the clone: on a machine that built them before,
-  # this only checks them.
-  setsid bash -c 'for target in linux-fuzz windows-x86_64 web windows-i686 linux-x86_64; do
+  setsid bash -c 'started=$SECONDS
+                  for target in linux-fuzz windows-x86_64 web windows-i686 linux-x86_64; do
                     bash tools/ports/deps.sh "$target" || exit 1
-                  done' >build-ports.log 2>&1 &
+                  done
+                  echo "== the Windows build (mingw-w64, the real Win32 and Direct3D 8)"
+                  bash tools/windows/build.sh x86_64 || exit 1
+                  echo "== the web build (emscripten, WebGL2, Web Audio)"
+                  bash tools/web/build.sh || exit 1
+                  echo "took $((SECONDS - started)) s"' >build-ports.log 2>&1 &
   ports=$!
   trap 'kill -- "-$ports" 2>/dev/null || true' EXIT
-  echo "== fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
+  stage "fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
   bash tools/fuzz/run.sh 60
-  wait "$ports" || { tail -n 40 build-ports.log; echo "== the libraries failed to build (build-ports.log)"; exit 1; }
+  wait "$ports" || { tail -n 40 build-ports.log; echo "== the libraries, the Windows or the web build failed (build-ports.log)"; exit 1; }
   trap - EXIT
+  stage "the libraries, the Windows and the web builds $(tail -n 1 build-ports.log)"
 fi
 
-if [ "$full" = 1 ]; then
-  # Before the tests of ./build, whose windows-labelled ones run these programs
-  # under Wine. The first build cross-compiles the third-party libraries too.
-  echo "== the Windows build (mingw-w64, the real Win32 and Direct3D 8; tree build-windows)"
-  bash tools/windows/build.sh x86_64
-  # Likewise the web site, which the web-labelled tests load in headless chromium.
-  echo "== the web build (emscripten, WebGL2, Web Audio; tree build-web)"
-  bash tools/web/build.sh
-fi
-
-echo "== build and test"
+stage "build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 if [ "$full" = 0 ]; then
@@ -100,24 +101,26 @@ if [ "$full" = 0 ]; then
   report_skips
   exit 0
 fi
-run_ctest build
+# The slow bad-data groups (label "full") run once, in the sanitizer tree below,
+# where the same cases are also checked for memory errors.
+run_ctest build -LE '^full$'
 
 # The run command builds in a way no other tree does (a unity build): a name that
 # two sources of a library both define file-locally would break it alone.
-echo "== the run command's build (tools/run.sh --build-only; tree build-run)"
+stage "the run command's build (tools/run.sh --build-only; tree build-run)"
 bash tools/run.sh --build-only
 
-echo "== soak: two minutes of the demo under Xvfb"
+stage "soak: two minutes of the demo under Xvfb"
 bash tools/soak/soak.sh 120
 
 # -O3 finds what RelWithDebInfo's -O2 does not: the optimiser's own warnings, and
 # code whose meaning depends on it. The unit tests are enough to run here.
-echo "== Release build, warnings as errors, and its unit tests"
+stage "Release build, warnings as errors, and its unit tests"
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DDEMO_WERROR=ON
 cmake --build build-release -j"$jobs"
 run_ctest build-release -L '^unit$'
 
-echo "== build and test with sanitizers"
+stage "build and test with sanitizers"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"
 # Leak checking stays off: the system's OpenGL and SDL libraries are unloaded
@@ -125,7 +128,8 @@ cmake --build build-sanitize -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The Windows and web builds are compared with ./build's already, and the release
-# archives checked: the same from the sanitizer tree would only take longer.
+# archives checked: the same from the sanitizer tree would only take longer. The
+# bad-data groups run here only.
 run_ctest build-sanitize -LE '^(windows|web|release)$'
-echo "== every stage passed"
+stage "every stage passed"
 report_skips
