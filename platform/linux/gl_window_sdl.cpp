@@ -56,26 +56,31 @@ OfferedOpenGl offeredOpenGl(Surface* surface) {
     return offered;
 }
 
-// One line, once per process, saying in plain words what was found and what
-// is needed: the viewer on an old machine learns why nothing is drawn.
+std::string& failureText() {
+    static std::string text;
+    return text;
+}
+
+// Says once per process, in plain words, what was found and what is needed:
+// the viewer on an old machine learns why nothing is drawn. One line on stderr;
+// the back end may also show it in a box (contextFailureText).
 void reportNoCoreContext(Surface* surface, std::string why) {
-    static bool reported = false;
-    if (reported) return;
-    reported = true;
+    if (!failureText().empty()) return;
     const std::string& noOpenGlWindow = win32::noOpenGlWindowReason();
     if (!noOpenGlWindow.empty()) why = "no window for OpenGL: " + noOpenGlWindow;
     const OfferedOpenGl offered = noOpenGlWindow.empty() ? offeredOpenGl(surface) : OfferedOpenGl{};
     if (offered.version == 0) {
-        std::fprintf(stderr, "No OpenGL 3.3: no OpenGL context could be made at all (%s). This program needs "
-                             "OpenGL 3.3; check that a graphics driver is installed.\n", why.c_str());
+        failureText() = "No OpenGL 3.3: no OpenGL context could be made at all (" + why +
+                        "). This program needs OpenGL 3.3; check that a graphics driver is installed.";
     } else if (offered.version < kNeededVersion) {
-        std::fprintf(stderr, "No OpenGL 3.3: the graphics driver offers only %s. This program needs OpenGL 3.3; "
-                             "a newer driver or graphics card is needed.\n", offered.description.c_str());
+        failureText() = "No OpenGL 3.3: the graphics driver offers only " + offered.description +
+                        ". This program needs OpenGL 3.3; a newer driver or graphics card is needed.";
     } else {
         // New enough, but not as a core profile context: a driver's own limit.
-        std::fprintf(stderr, "No OpenGL 3.3: the graphics driver offers %s but no OpenGL 3.3 core profile "
-                             "context (%s). This program needs one.\n", offered.description.c_str(), why.c_str());
+        failureText() = "No OpenGL 3.3: the graphics driver offers " + offered.description +
+                        " but no OpenGL 3.3 core profile context (" + why + "). This program needs one.";
     }
+    std::fprintf(stderr, "%s\n", failureText().c_str());
 }
 
 }  // namespace
@@ -118,6 +123,8 @@ Context* createContext(Surface* surface) {
     }
     return static_cast<Context*>(context);
 }
+
+std::string contextFailureText() { return failureText(); }
 
 bool makeCurrent(Surface* surface, Context* context) {
     return SDL_GL_MakeCurrent(sdl(surface), context) == 0;

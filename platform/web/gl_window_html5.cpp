@@ -80,6 +80,9 @@ Context* createContext(Surface*) {
     return reinterpret_cast<Context*>(static_cast<intptr_t>(context));
 }
 
+// The page says what the browser lacks before the program is loaded.
+std::string contextFailureText() { return {}; }
+
 bool makeCurrent(Surface*, Context* context) {
     return emscripten_webgl_make_context_current(handleOf(context)) == EMSCRIPTEN_RESULT_SUCCESS;
 }

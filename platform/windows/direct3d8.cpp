@@ -167,6 +167,7 @@ namespace d3d8 {
 void useOffscreenDevice() {}  // Direct3D 8 draws into a window
 
 bool deviceFailureExplained() { return false; }  // Windows' own Direct3D says nothing
+void explainDeviceFailureOnStderrOnly() {}
 
 }  // namespace d3d8
 

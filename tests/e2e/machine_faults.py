@@ -13,9 +13,10 @@ bad_data.py answers them. After each run: the exit code, the lines on stderr,
 the log's lines in order, and what else is on disk.
 
 group    case                    the machine                                    outcome
-opengl   demo_gl_3_0, _2_1       Mesa offers OpenGL 3.0 / 2.1 at most           the CreateDevice error box (Yes), "Something went wrong..."
-                                 (MESA_GL_VERSION_OVERRIDE): no 3.3 core         (OK), exit 255; one line: "No OpenGL 3.3: the graphics driver
-                                 context                                         offers only OpenGL 3.0 (...)"; log: the failed call, its footer
+opengl   demo_gl_3_0, _2_1       Mesa offers OpenGL 3.0 / 2.1 at most           "No OpenGL 3.3" box (OK) and one line: "No OpenGL 3.3: the
+                                 (MESA_GL_VERSION_OVERRIDE): no 3.3 core         graphics driver offers only OpenGL 3.0 (...)"; the CreateDevice
+                                 context                                         error box (Yes), "Something went wrong..." (OK), exit 255;
+                                                                                 log: the failed call, its footer
          demo_gl_none            a driver that makes no context at all          as above; the line: "no OpenGL context could be made at all"
                                  (software rendering with an unknown driver)
          capture_gl_3_0,         OpenGL 3.0; capture also with no context       exit 1, the same one line, no other line (bench's and capture's
@@ -92,7 +93,8 @@ class Case:
 
 
 def build_cases():
-    failed_device = dict(boxes=[("Demo: Error", "yes"), ("Error:", "ok")], run="quits", exit_code=255,
+    failed_device = dict(boxes=[("No OpenGL 3.3", "ok"), ("Demo: Error", "yes"), ("Error:", "ok")],
+                         run="quits", exit_code=255,
                          allowed=[r"^\[message box\]"], log=DEVICE_FAILED, absent=["Start of render loop."])
     cases = [
         Case("opengl", "demo_gl_3_0", env=GL_3_0, line=NO_GL_3_0, **failed_device),

@@ -206,6 +206,7 @@ int view(const std::string& fileName, bool testScene) {
     d3d.setDisplayMode(kWidth, kHeight, 60);
     // No log: the engine's messages (and their boxes) are dropped; what matters
     // to the viewer's user is written to stderr here.
+    d3d8::explainDeviceFailureOnStderrOnly();
     if (FAILED(d3d.init(window, nullptr, &windowed))) {
         // The port may have said why already (no OpenGL 3.3), in one line.
         if (!d3d8::deviceFailureExplained()) std::fprintf(stderr, "modelview: cannot create the Direct3D device\n");

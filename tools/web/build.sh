@@ -34,6 +34,9 @@ source tools/native_data.sh
 native_data build "$out/data"
 rm -rf "$out/data/Data/Logs"
 
+# shellcheck source=../../cmake/toolchains/forget_moved.sh
+source cmake/toolchains/forget_moved.sh
+forget_tree_of_moved_toolchain "$out/build" "$web_toolchain"
 PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH="" \
 cmake -S . -B "$out/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$web_toolchain" \

@@ -16,9 +16,14 @@ case $arch in
 esac
 root=$PWD/build-windows
 
+toolchain=$PWD/cmake/toolchains/windows-$arch.cmake
+
 bash tools/ports/deps.sh "windows-$arch"
+# shellcheck source=../../cmake/toolchains/forget_moved.sh
+source cmake/toolchains/forget_moved.sh
+forget_tree_of_moved_toolchain "$root/$arch" "$toolchain"
 cmake -S . -B "$root/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/windows-$arch.cmake" \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
       -DDEMO_WINDOWS_DEPS="$(bash tools/ports/deps.sh "windows-$arch" --print-prefix)" >/dev/null
 cmake --build "$root/$arch" -j"$(nproc)" ${targets[@]+--target "${targets[@]}"}
 echo "build: the Windows programs are in $root/$arch (Demo/demo.exe, tools/*/*.exe)"

@@ -14,4 +14,9 @@ void useOffscreenDevice();
 // tool then adds no lines of its own about the failed device, only its exit code.
 bool deviceFailureExplained();
 
+// That line is also shown in a message box, for a viewer who started the program
+// without a terminal, unless an answerer takes the boxes. A tool that reports on
+// stderr alone calls this first: the line then stays on stderr.
+void explainDeviceFailureOnStderrOnly();
+
 }  // namespace d3d8

@@ -20,6 +20,8 @@ void setMessageBoxAnswerer(MessageBoxAnswerer newAnswerer) {
     port::messageBoxAnswererChanged(static_cast<bool>(answerer()));
 }
 
+bool messageBoxesAreAnswered() { return static_cast<bool>(answerer()); }
+
 bool askMessageBoxAnswerer(HWND owner, const char* text, const char* caption, UINT type, int& answer) {
     // A copy, so that an answerer may replace itself while it answers.
     const MessageBoxAnswerer current = answerer();

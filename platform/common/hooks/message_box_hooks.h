@@ -15,6 +15,7 @@ namespace win32 {
 // if it had been closed.
 using MessageBoxAnswerer = std::function<int(HWND owner, const char* text, const char* caption, UINT type)>;
 void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
+bool messageBoxesAreAnswered();
 
 // What closing a box of this style answers (Cancel where there is a Cancel
 // button, No for Yes/No, OK for OK), and an answer's button label ("OK",

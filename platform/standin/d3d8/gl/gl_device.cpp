@@ -6,6 +6,7 @@
 #include <new>
 
 #include "device_hooks.h"
+#include "message_box_hooks.h"
 #include "present_hooks.h"
 #include "gl_resources.h"
 
@@ -14,6 +15,15 @@ namespace {
 
 // Set when the window layer refused a context: it has then said why on stderr.
 bool g_contextRefused = false;
+bool g_explainInABox = true;
+
+// The window layer's explanation, in a box of its own before the program's own
+// boxes about the failed device, which know nothing of OpenGL.
+void explainRefusedContext() {
+    const std::string text = window::contextFailureText();
+    if (text.empty() || !g_explainInABox || win32::messageBoxesAreAnswered()) return;
+    MessageBoxA(nullptr, text.c_str(), "No OpenGL 3.3", MB_OK | MB_ICONERROR);
+}
 
 }  // namespace
 
@@ -72,6 +82,7 @@ HRESULT Device::initialize() {
     context_ = window::createContext(window_);
     if (!context_) {
         g_contextRefused = true;
+        explainRefusedContext();
         return D3DERR_NOTAVAILABLE;
     }
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
@@ -540,5 +551,6 @@ HRESULT Device::EndScene() {
 namespace d3d8 {
 
 bool deviceFailureExplained() { return gl::g_contextRefused; }
+void explainDeviceFailureOnStderrOnly() { gl::g_explainInABox = false; }
 
 }  // namespace d3d8

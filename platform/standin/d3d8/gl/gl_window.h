@@ -3,6 +3,8 @@
 // contexts on Linux, the page's canvas with a WebGL2 context on the web.
 #pragma once
 
+#include <string>
+
 #include "windows.h"
 
 namespace d3d8::gl::window {
@@ -43,6 +45,9 @@ bool desktopMode(Surface* surface, DisplayMode& mode);
 // A context for the surface, current on return; null (with a line on stderr)
 // when the surface cannot have one the back end can use.
 Context* createContext(Surface* surface);
+// Why no context could be made, in plain words for a viewer (the OpenGL found and
+// the OpenGL needed); empty where the port has nothing to add to the failure.
+std::string contextFailureText();
 bool makeCurrent(Surface* surface, Context* context);
 bool isCurrent(Context* context);
 // Deletes a context; surface is null when its window is gone.
