@@ -96,6 +96,8 @@ LOADS = {"droptex.jpg": 4}
 LOG_COMPLETE = ["Start of render loop.", "Started rendering new effect: #0",
                 "End of render loop.<br>", "<br><b>End of log</b></font></html>"]
 FRAMES_BEFORE_ESCAPE = 20
+# What the script itself keeps in a case's working directory.
+HARNESS_FILES = {"presents.txt", "stderr.txt", "audio.raw", "asound.conf"}
 SCHEDULE_PASS_SECONDS = 56  # the last effect starts at 52 s
 
 
@@ -180,7 +182,7 @@ TEXT = b"This is not a picture.\nJust a few words of text.\n"
 
 class Case:
     def __init__(self, group, name, damage, boxes=(), run="short", exit_code=0, log=(),
-                 absent=(), no_log=False, audio=None):
+                 absent=(), no_log=False, audio=None, read_only_data=False, windows=True):
         self.group = group
         self.name = name
         self.damage = damage
@@ -191,6 +193,8 @@ class Case:
         self.absent = list(absent)  # must not appear
         self.no_log = no_log
         self.audio = audio          # None, "silent" or "sound"
+        self.read_only_data = read_only_data  # Data/ mounted read-only for the run
+        self.windows = windows      # True, or why the case cannot apply to demo.exe
 
 
 def load_error(relative):
@@ -205,6 +209,11 @@ def config_case(name, content, width, height, mode="Windowed"):
     return Case("config", name, replace_with("Data/Config/direct3d.cfg", content),
                 log=["Loading Direct3D config file...", "Done.", resolution(width, height, mode),
                      "Succeeded."] + LOG_COMPLETE, absent=["<u>Warning:</u>", "<u>Error:</u>"])
+
+
+# The cases CI runs: a few of each group, for the build under Wine whose whole
+# table takes longer than CI's share allows.
+SAMPLE = set()
 
 
 def build_cases():
@@ -317,6 +326,11 @@ def build_cases():
                       boxes=[("Demo: Error", "yes")], no_log=True))
     cases.append(Case("logs", "logs_file_no", logs_is_a_file, boxes=[("Demo: Error", "cancel")],
                       run="quits", no_log=True))
+    # Data/ read-only: neither the log folder nor anything else can be written.
+    cases.append(Case("logs", "data_read_only_yes", lambda work: None, boxes=[("Demo: Error", "yes")],
+                      no_log=True, read_only_data=True))
+    cases.append(Case("logs", "data_read_only_no", lambda work: None, boxes=[("Demo: Error", "no")],
+                      run="quits", no_log=True, read_only_data=True))
 
     every_effect = ["Start of render loop."] + [f"Started rendering new effect: #{i}" for i in range(6)] \
         + ["End of render loop.<br>", "<br><b>End of log</b></font></html>"]
@@ -337,6 +351,21 @@ def build_cases():
 # ---------------------------------------------------------------------------
 # The X server and the windows on it
 
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
+                ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
+                ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+IS_VIEWABLE = 2
+
+
 class XConnection:
     """One Xlib connection through ctypes, kept for the whole run: looking for
     boxes many times a second must not open a connection each time, or the
@@ -354,8 +383,7 @@ class XConnection:
         x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
                                  ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p),
                                  ctypes.POINTER(ctypes.c_uint)]
-        x.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong)] + \
-            [ctypes.POINTER(ctypes.c_int)] * 2 + [ctypes.POINTER(ctypes.c_uint)] * 4
+        x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(XWindowAttributes)]
         x.XGetWindowProperty.argtypes = [
             ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int,
             ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int),
@@ -408,14 +436,14 @@ class XConnection:
             name = self.property(window, self.net_wm_name) or self.property(window, self.wm_name)
             if not name:
                 continue
-            r = ctypes.c_ulong()
-            x, y = ctypes.c_int(), ctypes.c_int()
-            w, h, border, depth = ctypes.c_uint(), ctypes.c_uint(), ctypes.c_uint(), ctypes.c_uint()
-            if not self.x.XGetGeometry(self.display, window, ctypes.byref(r), ctypes.byref(x), ctypes.byref(y),
-                                       ctypes.byref(w), ctypes.byref(h), ctypes.byref(border),
-                                       ctypes.byref(depth)):
+            # Only windows on screen: Wine keeps hidden windows of its own (its input
+            # method's) among the root's children.
+            attributes = XWindowAttributes()
+            if (not self.x.XGetWindowAttributes(self.display, window, ctypes.byref(attributes))
+                    or attributes.map_state != IS_VIEWABLE):
                 continue
-            windows.append((hex(window), name.decode(errors="replace"), x.value, y.value, w.value, h.value))
+            windows.append((hex(window), name.decode(errors="replace"), attributes.x, attributes.y,
+                             attributes.width, attributes.height))
         return windows
 
     def mark(self, wid):
@@ -453,7 +481,7 @@ class Display:
         return subprocess.run(list(command), env=self.env, capture_output=True, check=check)
 
     def top_windows(self):
-        """(id, name, x, y, width, height) of the root's named children."""
+        """(id, name, x, y, width, height) of the root's named children on screen."""
         return self.connection.top_windows()
 
     # Box windows come from short-lived helper processes, and X reuses window ids:
@@ -476,9 +504,9 @@ class Display:
 
 
 def button_centres(xwd):
-    """Centres (x, y) of the buttons of an SDL message box, left to right, found in
-    its screenshot: the rows that cross every button show one long run of the
-    button colour per button."""
+    """Centres (x, y) of the buttons of a message box (SDL's or Wine's), left to
+    right, found in its screenshot: the rows that cross every button show one
+    long run of the button colour per button."""
     header = struct.unpack(">25I", xwd[:100])
     header_size, width, height = header[0], header[4], header[5]
     bits_per_pixel, bytes_per_line, colours = header[11], header[12], header[19]
@@ -504,10 +532,98 @@ def button_centres(xwd):
             rows.setdefault(len(runs), []).append((y, runs))
     if not rows:
         return []
-    count = max(rows)
+    # The count most rows show: rows through a narrow button's label split it in two.
+    count = max(rows, key=lambda runs: (len(rows[runs]), runs))
     ys = rows[count]
     y, runs = ys[len(ys) // 2]
     return [((a + b) // 2, y) for a, b in runs]
+
+
+# ---------------------------------------------------------------------------
+# The two builds: how each is started, hears sound and takes keys
+
+class LinuxBuild:
+    """The Linux demo: frames timed by present_timer (LD_PRELOAD), sound through
+    SDL's disk driver, keys sent to the window."""
+    name = "linux"
+
+    def __init__(self, demo, timer):
+        ldd = subprocess.run(["ldd", demo], capture_output=True, text=True).stdout
+        asan = re.search(r"(\S*libasan\S*) => (\S+)", ldd)
+        self.demo = os.path.abspath(demo)
+        # A sanitized demo wants its runtime first among the preloaded libraries.
+        self.preload = " ".join(filter(None, [asan.group(2) if asan else None, os.path.abspath(timer)]))
+
+    def command(self, case):
+        return READ_ONLY_DATA + [self.demo] if case.read_only_data else [self.demo]
+
+    def environment(self, case, work, base):
+        env = dict(base, PRESENT_TIMER_FILE=os.path.join(work, "presents.txt"), LD_PRELOAD=self.preload)
+        if case.audio:
+            env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=os.path.join(work, "audio.raw"))
+        else:
+            env["SDL_AUDIODRIVER"] = "dummy"
+        return env
+
+    def press(self, display, wid, key):
+        display.run("xdotool", "key", "--window", wid, key)
+
+    def close(self):
+        pass
+
+
+class WindowsBuild:
+    """demo.exe under Wine (x86_64): frames timed by its own Present hook, which
+    appends to the same file; sound through waveOut and Wine's ALSA driver into
+    ALSA's file plugin; keys typed into the focused window, since Wine's boxes
+    ignore keys sent to them from outside. One Wine server, kept running between
+    cases, serves the prefix (WINEPREFIX) for the whole run, but for read-only
+    data: Wine's server opens and makes files for its programs, so there the
+    demo's Wine starts a server of its own inside the demo's mount namespace."""
+    name = "windows"
+
+    def __init__(self, demo, wine):
+        self.demo = os.path.abspath(demo)
+        self.wine = wine
+        self.wineserver = os.path.join(os.path.dirname(wine), "wineserver")
+        if not os.path.exists(self.wineserver):
+            self.wineserver = shutil.which("wineserver") or "wineserver"
+        self.base = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"),
+                         WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.shared_server = False
+
+    def serve(self, shared):
+        """Starts the shared server, or stops every server for a case that brings
+        its own (the last such case's server lingers in that case's namespace)."""
+        if shared and self.shared_server:
+            return
+        subprocess.run([self.wineserver, "-k"], env=self.base, stderr=subprocess.DEVNULL, check=False)
+        subprocess.run([self.wineserver, "-w"], env=self.base, check=False)
+        if shared:
+            subprocess.run([self.wineserver, "--persistent"], env=self.base, check=False)
+        self.shared_server = shared
+
+    def command(self, case):
+        self.serve(shared=not case.read_only_data)
+        command = [self.wine, self.demo]
+        return READ_ONLY_DATA + command if case.read_only_data else command
+
+    def environment(self, case, work, base):
+        conf = os.path.join(work, "asound.conf")
+        sink = (f'pcm.!default {{ type file slave.pcm "null" file "{work}/audio.raw" format "raw" }}'
+                if case.audio else "pcm.!default { type null }")
+        with open(conf, "w") as f:
+            f.write(f"</usr/share/alsa/alsa.conf>\n{sink}\n")
+        # Wine's drive Z: is the root of the Unix file system.
+        presents = "Z:" + os.path.join(work, "presents.txt").replace("/", "\\")
+        return dict(base, WINEDEBUG=self.base["WINEDEBUG"], WINEDLLOVERRIDES=self.base["WINEDLLOVERRIDES"],
+                    PRESENT_TIMER_FILE=presents, ALSA_CONFIG_PATH=conf)
+
+    def press(self, display, wid, key):
+        display.run("xdotool", "windowfocus", "--sync", wid, "key", key)
+
+    def close(self):
+        subprocess.run([self.wineserver, "-k"], env=self.base, stderr=subprocess.DEVNULL, check=False)
 
 
 # ---------------------------------------------------------------------------
@@ -525,13 +641,13 @@ def count_lines(path):
         return 0
 
 
-def answer_box(display, box, answer):
+def answer_box(build, display, box, answer):
     wid = box[0]
     if answer in ("yes", "ok"):
-        display.run("xdotool", "key", "--window", wid, "Return")
+        build.press(display, wid, "Return")
         return
     if answer == "cancel":
-        display.run("xdotool", "key", "--window", wid, "Escape")
+        build.press(display, wid, "Escape")
         return
     # "no": click the second button, as a user would. The box may still be
     # placing and drawing itself: its place and buttons are read until they
@@ -561,31 +677,84 @@ def answer_box(display, box, answer):
     display.run("xdotool", "click", "1")
 
 
-def run_case(case, template, tools, display):
+def run_case(case, template, build, display):
     work = tempfile.mkdtemp(prefix="bad_data_")
     try:
         shutil.copytree(template, work, dirs_exist_ok=True)
         case.damage(work)
-        return run_demo(case, work, tools, display)
+        return run_demo(case, work, build, display)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
-def run_demo(case, work, tools, display):
+# Read-only data: the demo runs in a mount namespace of its own in which Data/ is
+# bound onto itself read-only. Not permissions: CI runs as root, whom they do not
+# stop. The mount goes with the process, however it ends.
+READ_ONLY_DATA = ["unshare", "--mount", "--propagation", "private", "--",
+                  "sh", "-c", 'mount --bind -o ro Data Data && exec "$@"', "sh"]
+
+
+def read_only_mounts_unavailable():
+    """Why Data/ cannot be mounted read-only here, or None when it can."""
+    if not shutil.which("unshare"):
+        return "no unshare (util-linux)"
+    probe = tempfile.mkdtemp(prefix="bad_data_mount_")
+    try:
+        os.makedirs(os.path.join(probe, "Data"))
+        result = subprocess.run(READ_ONLY_DATA + ["sh", "-c", "! touch Data/written 2>/dev/null"],
+                                cwd=probe, capture_output=True, text=True)
+        if result.returncode != 0:
+            detail = result.stderr.strip().splitlines()
+            return "Data/ cannot be mounted read-only here" + (f" ({detail[-1]})" if detail else "")
+        return None
+    finally:
+        shutil.rmtree(probe, ignore_errors=True)
+
+
+def files_on_disk(work):
+    """Every file and folder below WORK but the harness's own, with each file's
+    size and time of change: what the demo may not touch but its log."""
+    found = {}
+    for folder, folders, files in os.walk(work):
+        relative = os.path.relpath(folder, work)
+        for name in folders:
+            found[os.path.normpath(os.path.join(relative, name))] = "folder"
+        for name in files:
+            path = os.path.normpath(os.path.join(relative, name))
+            if relative == "." and name in HARNESS_FILES:
+                continue
+            info = os.lstat(os.path.join(folder, name))
+            found[path] = (info.st_size, info.st_mtime_ns)
+    return found
+
+
+def disk_changes(before, after):
+    """What the run wrote besides its log (Data/Logs and one .html file in it)."""
+    logs = os.path.join("Data", "Logs")
+    problems = []
+    for path in sorted(set(before) | set(after)):
+        if path not in after:
+            problems.append(f"removed {path}")
+        elif path not in before:
+            if not (path == logs or (os.path.dirname(path) == logs and path.endswith(".html"))):
+                problems.append(f"wrote {path}")
+        elif before[path] != after[path]:
+            problems.append(f"changed {path}")
+    return [f"touched on disk: {', '.join(problems)}"] if problems else []
+
+
+def run_demo(case, work, build, display):
     presents = os.path.join(work, "presents.txt")
-    env = dict(display.env, PRESENT_TIMER_FILE=presents,
-               LD_PRELOAD=" ".join(filter(None, [tools["asan_runtime"], tools["timer"]])))
-    if case.audio:
-        env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=os.path.join(work, "audio.raw"))
-    else:
-        env["SDL_AUDIODRIVER"] = "dummy"
+    env = build.environment(case, work, display.env)
+    command = build.command(case)
+    before = files_on_disk(work)
     stderr_path = os.path.join(work, "stderr.txt")
     with open(stderr_path, "wb") as errors:
-        demo = subprocess.Popen([tools["demo"]], cwd=work, env=env, stdout=subprocess.DEVNULL,
+        demo = subprocess.Popen(command, cwd=work, env=env, stdout=subprocess.DEVNULL,
                                 stderr=errors)
     problems = []
     try:
-        drive(case, demo, display, presents, problems)
+        drive(case, build, demo, display, presents, problems)
     except Failure as failure:
         problems.append(str(failure))
     finally:
@@ -606,6 +775,7 @@ def run_demo(case, work, tools, display):
         problems.append("a message box could not be shown as a window (are the core X fonts, "
                         "xfonts-base, installed?)")
     problems += check_log(case, work)
+    problems += disk_changes(before, files_on_disk(work))
     if case.audio:
         problems += check_audio(case, os.path.join(work, "audio.raw"))
     if problems:
@@ -614,7 +784,7 @@ def run_demo(case, work, tools, display):
     return None
 
 
-def drive(case, demo, display, presents, problems):
+def drive(case, build, demo, display, presents, problems):
     """Answers the expected boxes in order, lets the loop draw, then quits it."""
     expected = list(case.boxes)
     deadline = time.monotonic() + 60 + len(expected) * 5
@@ -640,7 +810,7 @@ def drive(case, demo, display, presents, problems):
                 if box[1] != caption:
                     problems.append(f"a box '{box[1]}' where '{caption}' was expected")
             display.mark(box[0])
-            answer_with_patience(display, box, answer, demo)
+            answer_with_patience(build, display, box, answer, demo)
             last_answer_frames = count_lines(presents)
             continue
         frames = count_lines(presents)
@@ -663,7 +833,7 @@ def drive(case, demo, display, presents, problems):
         main = [w[0] for w in display.top_windows() if w[1] == MAIN_TITLE]
         if not main:
             raise Failure("no demo window to press Escape in")
-        display.run("xdotool", "key", "--window", main[0], "Escape")
+        build.press(display, main[0], "Escape")
         try:
             demo.wait(timeout=8)
             return
@@ -672,12 +842,12 @@ def drive(case, demo, display, presents, problems):
     raise Failure("the demo did not quit on Escape (pressed three times)")
 
 
-def answer_with_patience(display, box, answer, demo):
+def answer_with_patience(build, display, box, answer, demo):
     """Answers a box and waits for it to close; like a user, answers again if
     the first key press or click was lost."""
     wid = box[0]
     for _ in range(3):
-        answer_box(display, box, answer)
+        answer_box(build, display, box, answer)
         for _ in range(40):
             if demo.poll() is not None or wid not in [w[0] for w in display.top_windows()]:
                 return
@@ -726,13 +896,42 @@ def check_audio(case, path):
 
 # ---------------------------------------------------------------------------
 
-def prerequisites():
+def prerequisites(build):
     missing = [tool for tool in ("Xvfb", "xdotool", "xwd") if not shutil.which(tool)]
     if missing:
         return f"missing programs: {', '.join(missing)}"
-    if not glob.glob("/usr/share/fonts/X11/misc/*.pcf.gz"):
+    if build == "linux" and not glob.glob("/usr/share/fonts/X11/misc/*.pcf.gz"):
         return "no core X fonts (xfonts-base): SDL cannot show message boxes under Xvfb"
     return None
+
+
+def select_cases(args):
+    """The cases to run, and those of the selection that cannot run here, each
+    with its reason."""
+    chosen = [c for c in build_cases()
+              if (args.group == "all" or c.group == args.group) and args.case in c.name
+              and (not args.sample or c.name in SAMPLE)]
+    not_here = []
+    if args.build == "windows":
+        not_here += [(c, c.windows) for c in chosen if c.windows is not True]
+    if any(c.read_only_data for c in chosen):
+        reason = read_only_mounts_unavailable()
+        if reason:
+            not_here += [(c, reason) for c in chosen if c.read_only_data]
+    skipped = {id(c) for c, _ in not_here}
+    return [c for c in chosen if id(c) not in skipped], not_here
+
+
+def make_template(source_dir, datagen):
+    template = tempfile.mkdtemp(prefix="bad_data_template_")
+    os.makedirs(os.path.join(template, "Data", "Config"))
+    shutil.copy(os.path.join(source_dir, "Data", "Config", "direct3d.cfg"),
+                os.path.join(template, "Data", "Config"))
+    subprocess.run([datagen, template], check=True, stdout=subprocess.DEVNULL)
+    for extra in ("terraT.ms3d", "terraT_skin.jpg", "terraT_chrome.jpg"):
+        if os.path.exists(os.path.join(template, extra)):
+            os.remove(os.path.join(template, extra))
+    return template
 
 
 def main():
@@ -741,43 +940,46 @@ def main():
     parser.add_argument("demo", nargs="?")
     parser.add_argument("datagen", nargs="?")
     parser.add_argument("source_dir", nargs="?")
-    parser.add_argument("timer", nargs="?")
     parser.add_argument("group", nargs="?")
+    parser.add_argument("--build", choices=("linux", "windows"), default="linux")
+    parser.add_argument("--timer", help="present_timer.so (the Linux build)")
+    parser.add_argument("--wine", help="wine64 (the Windows build)")
     parser.add_argument("--jobs", type=int, default=1)
     parser.add_argument("--case", default="")
+    parser.add_argument("--sample", action="store_true", help="only the cases CI runs (SAMPLE)")
     args = parser.parse_args()
-    cases = build_cases()
     if args.list:
-        for case in cases:
-            print(f"{case.group:17} {case.name}")
+        for case in build_cases():
+            windows = "" if case.windows is True else f"  (not on Windows: {case.windows})"
+            print(f"{case.group:17} {case.name}{windows}")
         return 0
-    cases = [c for c in cases if (args.group == "all" or c.group == args.group) and args.case in c.name]
+    if args.build == "linux" and not args.timer:
+        parser.error("the Linux build needs --timer present_timer.so")
+    if args.build == "windows" and not args.wine:
+        parser.error("the Windows build needs --wine wine64")
+    cases, not_here = select_cases(args)
+    for case, reason in not_here:
+        print(f"n/a  {case.name}: {reason}")
     if not cases:
+        if not_here:
+            print("SKIP: no case of the selection can run here")
+            return SKIP
         print(f"no case in group '{args.group}' matching '{args.case}'")
         return 1
-    reason = prerequisites()
+    reason = prerequisites(args.build)
     if reason:
         print(f"SKIP: {reason}")
         return SKIP
 
-    ldd = subprocess.run(["ldd", args.demo], capture_output=True, text=True).stdout
-    asan = re.search(r"(\S*libasan\S*) => (\S+)", ldd)
-    tools = {"demo": os.path.abspath(args.demo), "timer": os.path.abspath(args.timer),
-             # A sanitized demo wants its runtime first among the preloaded libraries.
-             "asan_runtime": asan.group(2) if asan else None}
-
-    template = tempfile.mkdtemp(prefix="bad_data_template_")
+    build = (LinuxBuild(args.demo, args.timer) if args.build == "linux"
+             else WindowsBuild(args.demo, args.wine))
+    # Wine's processes of one prefix share its server and desktop: one X server, one case at a time.
+    jobs = max(1, min(args.jobs if args.build == "linux" else 1, len(cases)))
+    template = None
     displays = []
     started = time.monotonic()
     try:
-        os.makedirs(os.path.join(template, "Data", "Config"))
-        shutil.copy(os.path.join(args.source_dir, "Data", "Config", "direct3d.cfg"),
-                    os.path.join(template, "Data", "Config"))
-        subprocess.run([args.datagen, template], check=True, stdout=subprocess.DEVNULL)
-        for extra in ("terraT.ms3d", "terraT_skin.jpg", "terraT_chrome.jpg"):
-            if os.path.exists(os.path.join(template, extra)):
-                os.remove(os.path.join(template, extra))
-        jobs = max(1, min(args.jobs, len(cases)))
+        template = make_template(args.source_dir, args.datagen)
         displays = [Display() for _ in range(jobs)]
         free = list(displays)
         lock = threading.Lock()
@@ -787,7 +989,7 @@ def main():
                 display = free.pop()
             try:
                 case_start = time.monotonic()
-                result = run_case(case, template, tools, display)
+                result = run_case(case, template, build, display)
                 verdict = result or f"ok   {case.name}"
                 print(f"{verdict}  ({time.monotonic() - case_start:.1f} s)", flush=True)
                 return result
@@ -800,10 +1002,12 @@ def main():
     finally:
         for display in displays:
             display.close()
-        shutil.rmtree(template, ignore_errors=True)
+        build.close()
+        if template:
+            shutil.rmtree(template, ignore_errors=True)
     failures = [r for r in results if r]
-    print(f"{len(cases) - len(failures)} of {len(cases)} cases passed in "
-          f"{time.monotonic() - started:.0f} s")
+    print(f"{len(cases) - len(failures)} of {len(cases)} cases passed on the {build.name} build in "
+          f"{time.monotonic() - started:.0f} s" + (f"; {len(not_here)} cannot run here" if not_here else ""))
     return 1 if failures else 0
 
 
