@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """Bad data on disk, end to end: the real demo, run like a user runs it, with one
-of its files missing or damaged, or its log directory unusable, case by case.
+of its files missing or damaged, or its log directory or data folder unusable,
+case by case, on the Linux build or on the Windows build under Wine.
 
-Usage: bad_data.py DEMO DATAGEN SOURCE_DIR PRESENT_TIMER GROUP [--jobs N] [--case SUBSTRING]
+Usage: bad_data.py DEMO DATAGEN SOURCE_DIR GROUP --timer PRESENT_TIMER [--jobs N]
+                   [--case SUBSTRING] [--sample]
+       bad_data.py --build windows --wine WINE64 DEMO_EXE DATAGEN SOURCE_DIR GROUP [...]
        bad_data.py --list
+GROUP is a group below or "all"; --sample runs only the cases CI runs (SAMPLE).
+tools/windows/bad_data.sh runs the Windows build's cases with its Wine prefix.
 
 Every case gets a fresh working directory with generated data, then its damage,
 and runs the demo on a virtual X server of its own (Xvfb, one per worker). The
@@ -16,8 +21,23 @@ the render loop has drawn, then press Escape in the demo's window. Music cases
 send the sound to a file (SDL's "disk" audio driver) to tell sound from silence.
 
 After each run: the exit code (0, or 255 for the program's -1), no signal, no
-sanitizer report, the log's lines in order (or no log at all), and no box that
-could not be shown as a window.
+sanitizer report, the log's lines in order (or no log at all), no box that
+could not be shown as a window, and nothing on disk written or changed but the
+log in Data/Logs.
+
+demo.exe meets the same cases with the same expectations: its boxes are Win32's
+own (Wine's), answered the same way, its frames timed by its own Present hook,
+its sound caught by ALSA's file plugin. Where Win32 itself differs, the case
+says so (windows_log); where a case cannot apply under Wine, it says why
+(windows), and --list shows it:
+  config_fullscreen             Xvfb has one display mode, so Wine cannot switch to
+                                640 x 480 full screen; config_fullscreen_screen_size
+                                runs full screen at the screen's size on both builds
+  config_negative, config_zero  Win32 keeps a window at least 116 x 27 (Wine's
+                                smallest tracking size), where the Linux window
+                                clamps to 1 x 1: that size is logged
+  config_large                  Win32 keeps a window within the screen and its frame
+                                (1612 x 1212 here): that size is logged
 
 The cases, by group (build_cases() below makes the exact list; --list prints it):
 
@@ -43,11 +63,14 @@ config            direct3d.cfg missing                        "Demo: Warning" (O
                   "fullscreen true", huge, negative and zero
                   numbers, a byte-order mark, one 1 MB word
                   fullscreen 1                                none                                    runs full screen: "Resolution: 640x480 (Fullscreen)"
+                  fullscreen 1 at the screen's size           none                                    runs full screen: "Resolution: 1600x1200 (Fullscreen)"
                   fullscreen 1 at 100000 x 100000             "Demo: Error" (Yes / No), then "Error:" no device: "DirectX call 'IDirect3D8::CreateDevice'
                                                               (OK: "Something went wrong...")         failed: ...", no render loop, exit 255
 logs              Data/Logs is a regular file                 "Demo: Error" (Yes), a missing picture  runs without a log, and without the picture's box; exit 0
                                                               then shows no box
                   Data/Logs is a regular file                 "Demo: Error" (No, by Escape)           quits after start-up by itself, exit 0, no log
+                  Data/ mounted read-only                     "Demo: Error" (Yes)                     runs without a log, Escape, exit 0, nothing written
+                  Data/ mounted read-only                     "Demo: Error" (No, clicked)             quits after start-up by itself, exit 0, no log
 long              every picture missing, one pass of the      22 x "Demo: Error" (Yes) in load order  every effect runs (#1..#5 in the log), sound plays, Escape, exit 0
                   schedule (56 s)
                   every picture an odd-sized PNG (1x1, 3x5,   none                                    every effect runs, exit 0
@@ -57,7 +80,8 @@ The demo reads no model file (its test model is never initialised), so no model
 case is here; the model reader has its own tests.
 
 Exit code 77 means the test could not run here (no Xvfb, xdotool or xwd,
-or no core X fonts, without which SDL cannot show a message box under Xvfb).
+or no core X fonts, without which SDL cannot show a message box under Xvfb; or,
+for the read-only cases alone, no mount namespace in which to mount Data/).
 """
 import argparse
 import concurrent.futures
@@ -182,7 +206,8 @@ TEXT = b"This is not a picture.\nJust a few words of text.\n"
 
 class Case:
     def __init__(self, group, name, damage, boxes=(), run="short", exit_code=0, log=(),
-                 absent=(), no_log=False, audio=None, read_only_data=False, windows=True):
+                 absent=(), no_log=False, audio=None, read_only_data=False, windows=True,
+                 windows_log=None):
         self.group = group
         self.name = name
         self.damage = damage
@@ -195,6 +220,10 @@ class Case:
         self.audio = audio          # None, "silent" or "sound"
         self.read_only_data = read_only_data  # Data/ mounted read-only for the run
         self.windows = windows      # True, or why the case cannot apply to demo.exe
+        self.windows_log = windows_log or {}  # lines demo.exe writes in place of the Linux build's
+
+    def expected_log(self, build):
+        return [self.windows_log.get(line, line) for line in self.log] if build == "windows" else self.log
 
 
 def load_error(relative):
@@ -205,15 +234,38 @@ def resolution(width, height, mode="Windowed"):
     return f"Resolution: {width}x{height} ({mode})"
 
 
-def config_case(name, content, width, height, mode="Windowed"):
+# Win32 keeps a window between its smallest and largest tracking sizes
+# (WM_GETMINMAXINFO), where the Linux build's window only clamps to 1 pixel: under
+# Wine 116 x 27, and the screen and the frame around it.
+WIN32_SMALLEST_WINDOW = (116, 27)
+WIN32_LARGEST_WINDOW = (SCREEN[0] + 12, SCREEN[1] + 12)
+
+
+def config_case(name, content, width, height, mode="Windowed", windows_size=None, windows=True):
+    line = resolution(width, height, mode)
     return Case("config", name, replace_with("Data/Config/direct3d.cfg", content),
-                log=["Loading Direct3D config file...", "Done.", resolution(width, height, mode),
-                     "Succeeded."] + LOG_COMPLETE, absent=["<u>Warning:</u>", "<u>Error:</u>"])
+                log=["Loading Direct3D config file...", "Done.", line, "Succeeded."] + LOG_COMPLETE,
+                absent=["<u>Warning:</u>", "<u>Error:</u>"], windows=windows,
+                windows_log={line: resolution(*windows_size, mode)} if windows_size else None)
 
 
-# The cases CI runs: a few of each group, for the build under Wine whose whole
-# table takes longer than CI's share allows.
-SAMPLE = set()
+# The cases CI runs of the build under Wine, whose whole table takes longer than
+# CI's share allows: in each group, the cases with the most boxes or the most
+# distinct outcome (the first picture, the BMP and the picture loaded four
+# times; sound and silence; the configuration's warnings, its clamped sizes and
+# the refused device), and all of the logs and one pass of the schedule.
+SAMPLE = {
+    "missing_yes/droptex.jpg", "missing_no/loading.jpg", "missing_no/black.bmp",
+    "half/velmor.jpg", "text/black.bmp", "empty/grtu.jpg",
+    "other_format/black.bmp", "other_format/road.jpg", "directory/greetbkgnd.jpg",
+    "two_missing/yes_then_no",
+    "music_half", "music_text",
+    "config_missing", "config_directory", "config_garbage", "config_whitespace_crlf",
+    "config_byte_order_mark", "config_zero", "config_large", "config_fullscreen_screen_size",
+    "config_fullscreen_too_large_yes", "config_fullscreen_too_large_no",
+    "logs_file_yes", "logs_file_no", "data_read_only_yes", "data_read_only_no",
+    "long_every_picture_missing",
+}
 
 
 def build_cases():
@@ -301,13 +353,21 @@ def build_cases():
         # and the window clamps them to its smallest side (1 pixel).
         ("config_huge_number", b"resheight 300\nreswidth 99999999999999999999\nresheight 200\n", 640, 300),
         ("config_key_without_value", b"resheight 300\nreswidth", 640, 300),
-        ("config_negative", b"reswidth -640\nresheight -1\n", 1, 1),
-        ("config_zero", b"reswidth 0\nresheight 0\n", 1, 1),
-        ("config_large", b"reswidth 5000\nresheight 3000\n", 5000, 3000),
     ):
         cases.append(config_case(name, content, width, height))
+    for name, content, width, height, windows_size in (
+        ("config_negative", b"reswidth -640\nresheight -1\n", 1, 1, WIN32_SMALLEST_WINDOW),
+        ("config_zero", b"reswidth 0\nresheight 0\n", 1, 1, WIN32_SMALLEST_WINDOW),
+        ("config_large", b"reswidth 5000\nresheight 3000\n", 5000, 3000, WIN32_LARGEST_WINDOW),
+    ):
+        cases.append(config_case(name, content, width, height, windows_size=windows_size))
     cases.append(config_case("config_fullscreen", b"reswidth 640\nresheight 480\nfullscreen 1\n",
-                             640, 480, "Fullscreen"))
+                             640, 480, "Fullscreen",
+                             windows="Xvfb has one display mode, its screen's size: Wine cannot switch "
+                                     "to 640 x 480 and refuses the device (config_fullscreen_screen_size "
+                                     "runs full screen at the screen's size instead)"))
+    cases.append(config_case("config_fullscreen_screen_size",
+                             b"reswidth %d\nresheight %d\nfullscreen 1\n" % SCREEN, *SCREEN, "Fullscreen"))
     # A full-screen back buffer no device can make: the device is not created,
     # the error box asks, and whatever the answer, start-up gives up.
     for answer in ("yes", "no"):
@@ -774,7 +834,7 @@ def run_demo(case, work, build, display):
     if "[message box]" in stderr:
         problems.append("a message box could not be shown as a window (are the core X fonts, "
                         "xfonts-base, installed?)")
-    problems += check_log(case, work)
+    problems += check_log(case, case.expected_log(build.name), work)
     problems += disk_changes(before, files_on_disk(work))
     if case.audio:
         problems += check_audio(case, os.path.join(work, "audio.raw"))
@@ -857,7 +917,7 @@ def answer_with_patience(build, display, box, answer, demo):
     raise Failure("the box stayed open after three answers")
 
 
-def check_log(case, work):
+def check_log(case, lines, work):
     logs = glob.glob(os.path.join(work, "Data", "Logs", "*.html")) if os.path.isdir(
         os.path.join(work, "Data", "Logs")) else []
     if case.no_log:
@@ -867,7 +927,7 @@ def check_log(case, work):
     text = open(logs[0], "rb").read().decode("latin-1")
     problems = []
     at = 0
-    for line in case.log:
+    for line in lines:
         found = text.find(line, at)
         if found < 0:
             where = "at all" if text.find(line) < 0 else "in that order"
@@ -950,8 +1010,9 @@ def main():
     args = parser.parse_args()
     if args.list:
         for case in build_cases():
+            sample = "  (sample)" if case.name in SAMPLE else ""
             windows = "" if case.windows is True else f"  (not on Windows: {case.windows})"
-            print(f"{case.group:17} {case.name}{windows}")
+            print(f"{case.group:17} {case.name}{sample}{windows}")
         return 0
     if args.build == "linux" and not args.timer:
         parser.error("the Linux build needs --timer present_timer.so")

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Runs the demo for a while and watches its memory and its frames from outside.
 
-Usage (inside an X server, from soak.sh):
+Usage (inside an X server, from soak.sh or tools/windows/soak.sh):
   soak_monitor.py DEMO PRESENT_TIMER WORK_DIR SECONDS WARMUP_SECONDS
+  soak_monitor.py --wine WINE DEMO_EXE - WORK_DIR SECONDS WARMUP_SECONDS
 
 The demo runs in WORK_DIR (which holds its Data/) with present_timer preloaded,
-which appends the monotonic time of every presented frame to a file. Once a
-second this script reads the demo's resident memory (VmRSS in /proc/PID/status)
-and the frames presented since the last sample. After SECONDS it presses Escape
-like a user and waits for the demo to quit.
+which appends the monotonic time of every presented frame to a file; demo.exe
+runs under Wine and its own Present hook appends to the same file, with its
+sound mixed into ALSA's file plugin writing to /dev/null. Once a second this
+script reads the demo's resident memory (VmRSS in /proc/PID/status: under Wine,
+the process of demo.exe itself, which Wine's loader becomes) and the frames
+presented since the last sample. After SECONDS it presses Escape like a user and
+waits for the demo to quit.
 
 It fails when
   - resident memory grows by more than 1 MB after the warm-up: the largest
@@ -20,6 +24,7 @@ It fails when
     not quit on Escape with exit code 0.
 The per-second samples go to WORK_DIR/samples.csv; a summary is printed.
 """
+import argparse
 import os
 import signal
 import subprocess
@@ -59,8 +64,27 @@ def press_escape():
     window = subprocess.run(["xdotool", "search", "--name", WINDOW_TITLE],
                             capture_output=True, text=True).stdout.split()
     if window:
-        subprocess.run(["xdotool", "key", "--window", window[0], "Escape"])
+        # Into the focused window: Wine's windows ignore keys sent to them from outside.
+        subprocess.run(["xdotool", "windowfocus", "--sync", window[0], "key", "Escape"])
     return bool(window)
+
+
+def demo_command(args):
+    """The command and environment that start the demo with its frames timed."""
+    presents_path = os.path.join(args.work, "presents.txt")
+    if not args.wine:
+        # A sanitized demo wants its runtime first among the preloaded libraries.
+        preload = [os.environ.get("SOAK_ASAN_RUNTIME"), os.environ.get("LD_PRELOAD"), args.timer]
+        env = dict(os.environ, PRESENT_TIMER_FILE=presents_path, LD_PRELOAD=" ".join(filter(None, preload)))
+        return [args.demo], env
+    conf = os.path.join(args.work, "asound.conf")
+    with open(conf, "w") as f:
+        f.write('</usr/share/alsa/alsa.conf>\npcm.!default { type file slave.pcm "null" '
+                'file "/dev/null" format "raw" }\n')
+    # Wine's drive Z: is the root of the Unix file system.
+    env = dict(os.environ, PRESENT_TIMER_FILE="Z:" + presents_path.replace("/", "\\"),
+               ALSA_CONFIG_PATH=conf)
+    return [args.wine, args.demo], env
 
 
 def percentile(sorted_values, fraction):
@@ -71,14 +95,18 @@ def percentile(sorted_values, fraction):
 
 
 def main():
-    demo, timer, work, seconds, warmup = sys.argv[1:6]
-    seconds, warmup = int(seconds), int(warmup)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine")
+    for name in ("demo", "timer", "work"):
+        parser.add_argument(name)
+    parser.add_argument("seconds", type=int)
+    parser.add_argument("warmup", type=int)
+    args = parser.parse_args()
+    work, seconds, warmup = args.work, args.seconds, args.warmup
     presents_path = os.path.join(work, "presents.txt")
-    # A sanitized demo wants its runtime first among the preloaded libraries.
-    preload = [os.environ.get("SOAK_ASAN_RUNTIME"), os.environ.get("LD_PRELOAD"), timer]
-    env = dict(os.environ, PRESENT_TIMER_FILE=presents_path, LD_PRELOAD=" ".join(filter(None, preload)))
+    command, env = demo_command(args)
     with open(os.path.join(work, "stderr.txt"), "wb") as errors:
-        demo_process = subprocess.Popen([demo], cwd=work, env=env,
+        demo_process = subprocess.Popen(command, cwd=work, env=env,
                                         stdout=subprocess.DEVNULL, stderr=errors)
     pid = demo_process.pid
     failures = []
@@ -87,6 +115,7 @@ def main():
     all_times = []
     offset = 0
     last_present = None
+    last_read = None  # this script's clock when the newest frame was read
     start = time.monotonic()
     for second in range(1, seconds + 1):
         time.sleep(max(0.0, start + second - time.monotonic()))
@@ -104,10 +133,15 @@ def main():
                 second_gaps.append(t - last_present)
             last_present = t
             all_times.append(t)
-        # A demo that stopped presenting shows no gaps at all: count the silence.
-        if last_present is not None and len(all_times) >= 2:
-            silence = time.monotonic() * 1000.0 - last_present
-            if silence > STALL_LIMIT_MS and not times:
+        # A demo that stopped presenting shows no gaps at all: count the silence,
+        # on this script's clock since the frame was read (a second late at most;
+        # the frames' own clock may be another, as Wine's counter is).
+        now = time.monotonic() * 1000.0
+        if times:
+            last_read = now
+        elif last_read is not None and len(all_times) >= 2:
+            silence = now - last_read
+            if silence > STALL_LIMIT_MS:
                 second_gaps.append(silence)
         gaps.extend(second_gaps)
         samples.append((second, rss, len(times), max(second_gaps, default=0.0)))
