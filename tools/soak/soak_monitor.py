@@ -25,9 +25,13 @@ It fails when
     250 ms apart (a stall a viewer would see);
   - the demo stops presenting, exits on its own, is killed by a signal, or does
     not quit on Escape with exit code 0.
-The per-second samples go to WORK_DIR/samples.csv; a summary is printed.
+The per-second samples go to WORK_DIR/samples.csv; a summary is printed. Each
+sample also notes how long the demo's threads waited for a processor in that
+second (run-queue time, /proc/PID/task/*/schedstat), so that a stall on a
+machine busy with other work tells itself apart from one of the program's own.
 """
 import argparse
+import glob
 import os
 import signal
 import subprocess
@@ -49,6 +53,18 @@ def resident_kb(pid):
     except OSError:
         pass
     return None
+
+
+def runqueue_wait_ms(pid):
+    """The time the process's threads have spent waiting for a processor, in ms."""
+    total = 0
+    for stat in glob.glob(f"/proc/{pid}/task/*/schedstat"):
+        try:
+            with open(stat) as f:
+                total += int(f.read().split()[1])
+        except (OSError, IndexError, ValueError):
+            pass  # a thread gone meanwhile
+    return total / 1e6
 
 
 def read_presents(path, offset):
@@ -120,13 +136,14 @@ def main():
                                         stdout=subprocess.DEVNULL, stderr=errors)
     pid = demo_process.pid
     failures = []
-    samples = []  # (second, rss kB, frames, max gap ms)
+    samples = []  # (second, rss kB, frames, max gap ms, run-queue wait ms)
     gaps = []
     all_times = []
     offset = 0
     last_present = None
     last_read = None  # this script's clock when the newest frame was read
     start = time.monotonic()
+    waited_before = runqueue_wait_ms(pid)
     for second in range(1, seconds + 1):
         time.sleep(max(0.0, start + second - time.monotonic()))
         if demo_process.poll() is not None:
@@ -134,6 +151,8 @@ def main():
                             f"(status {demo_process.returncode})")
             break
         rss = resident_kb(pid)
+        waited = runqueue_wait_ms(pid)
+        waited_before, waited = waited, waited - waited_before
         times, offset = read_presents(presents_path, offset)
         second_gaps = []
         for t in times:
@@ -154,7 +173,7 @@ def main():
             if silence > STALL_LIMIT_MS:
                 second_gaps.append(silence)
         gaps.extend(second_gaps)
-        samples.append((second, rss, len(times), max(second_gaps, default=0.0)))
+        samples.append((second, rss, len(times), max(second_gaps, default=0.0), waited))
 
     if demo_process.poll() is None:
         if not press_escape():
@@ -172,11 +191,11 @@ def main():
             failures.append(f"exit code {status}")
 
     with open(os.path.join(work, "samples.csv"), "w") as csv:
-        csv.write("second,rss_kb,frames,max_gap_ms\n")
-        for second, rss, frames, max_gap in samples:
-            csv.write(f"{second},{rss if rss is not None else ''},{frames},{max_gap:.1f}\n")
+        csv.write("second,rss_kb,frames,max_gap_ms,runqueue_wait_ms\n")
+        for second, rss, frames, max_gap, waited in samples:
+            csv.write(f"{second},{rss if rss is not None else ''},{frames},{max_gap:.1f},{waited:.1f}\n")
 
-    rss_values = [(s, r) for s, r, _, _ in samples if r is not None]
+    rss_values = [(s, r) for s, r, _, _, _ in samples if r is not None]
     warm = [r for s, r in rss_values if warmup - 10 < s <= warmup]
     after = [r for s, r in rss_values if s > warmup]
     growth = None
@@ -208,6 +227,10 @@ def main():
           f"max {ordered[-1] if ordered else 0:.1f} ms")
     if os.environ.get("SOAK_KEEP") == "1":
         print(f"soak: samples in {os.path.join(work, 'samples.csv')}")
+    for second, _, _, max_gap, waited in samples:
+        if max_gap > STALL_LIMIT_MS:
+            print(f"soak: at {second} s a gap of {max_gap:.0f} ms; the demo's threads waited "
+                  f"{waited:.0f} ms for a processor in that second")
     for failure in failures:
         print(f"soak: FAIL: {failure}")
     if not failures:
