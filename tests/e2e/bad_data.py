@@ -686,7 +686,13 @@ class WindowsBuild:
                     PRESENT_TIMER_FILE=presents, ALSA_CONFIG_PATH=conf)
 
     def press(self, display, wid, key):
-        display.run("xdotool", "windowfocus", "--sync", wid, "key", key)
+        # --sync waits for the focus to arrive: bounded, in case the window went
+        # before it could take it (the caller's patience presses again).
+        try:
+            subprocess.run(["xdotool", "windowfocus", "--sync", wid, "key", key], env=display.env,
+                           capture_output=True, timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
 
     def close(self):
         subprocess.run([self.wineserver, "-k"], env=self.base, stderr=subprocess.DEVNULL, check=False)
