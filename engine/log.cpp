@@ -96,7 +96,9 @@ void cLog::open(const std::string& applicationName, LOGLEVEL threshold, HWND win
         const std::string caption = applicationName + ": Error";
         const int answer = MessageBoxA(m_window, "Could not open log file.\nDo you want to continue?",
                                        caption.c_str(), MB_YESNO | MB_ICONWARNING);
-        if (answer == IDNO) {
+        // Only Yes runs on without a log. A box closed without an answer counts
+        // as No (Wine lets Escape close a Yes/No box, with Cancel), as for errors.
+        if (answer != IDYES) {
             PostQuitMessage(-1);
             return;
         }

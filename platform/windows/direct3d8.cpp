@@ -7,6 +7,13 @@
 // of IDirect3D8, to reach each new device, and Present of IDirect3DDevice8. Both
 // tables belong to their classes, so each is patched once, for every object.
 // This file alone uses the C form of the interfaces, which names the entries.
+//
+// When the environment names a file in PRESENT_TIMER_FILE, the time of every
+// Present is appended to it, one line of milliseconds (three decimals) each, as
+// the Linux build's present_timer preload writes them: the soak run and the
+// end-to-end tests watch demo.exe's frames through it. Under Wine the frame
+// reaches OpenGL through function pointers that no preloaded library can wrap,
+// so the hook notes the time itself.
 #define CINTERFACE
 #define COBJMACROS
 #include <windows.h>
@@ -128,10 +135,46 @@ private:
 
 Pacer g_pacer;
 
+// Appends the time of each Present to the file PRESENT_TIMER_FILE names; does
+// nothing without one, or when it cannot be opened.
+class PresentTimes {
+public:
+    PresentTimes() {
+        char path[MAX_PATH] = "";
+        const DWORD length = GetEnvironmentVariableA("PRESENT_TIMER_FILE", path, sizeof path);
+        if (length == 0 || length >= sizeof path) return;
+        file_ = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        frequency_ = static_cast<double>(frequency.QuadPart);
+    }
+
+    void note() {
+        if (file_ == INVALID_HANDLE_VALUE) return;
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        char line[32];
+        const int length = std::snprintf(line, sizeof line, "%.3f\n",
+                                         static_cast<double>(now.QuadPart) * 1000.0 / frequency_);
+        if (length <= 0 || length >= static_cast<int>(sizeof line)) return;
+        // One write a line, so a reader never sees half of one for long; a
+        // failed write loses one sample and nothing else.
+        DWORD written = 0;
+        WriteFile(file_, line, static_cast<DWORD>(length), &written, nullptr);
+    }
+
+private:
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    double frequency_ = 1.0;
+};
+
 HRESULT STDMETHODCALLTYPE hookedPresent(IDirect3DDevice8* device, const RECT* source, const RECT* dest,
                                         HWND window, const RGNDATA* dirty) {
     if (d3d8::presentObserver()) observeBackBuffer(device);
     const HRESULT result = g_present(device, source, dest, window, dirty);
+    static PresentTimes times;
+    times.note();
     if (d3d8::presentPacing()) g_pacer.wait();
     return result;
 }

@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """Bad data on disk, end to end: the real demo, run like a user runs it, with one
-of its files missing or damaged, or its log directory unusable, case by case.
+of its files missing or damaged, or its log directory or data folder unusable,
+case by case, on the Linux build or on the Windows build under Wine.
 
-Usage: bad_data.py DEMO DATAGEN SOURCE_DIR PRESENT_TIMER GROUP [--jobs N] [--case SUBSTRING]
+Usage: bad_data.py DEMO DATAGEN SOURCE_DIR GROUP --timer PRESENT_TIMER [--jobs N]
+                   [--case SUBSTRING] [--sample]
+       bad_data.py --build windows --wine WINE64 DEMO_EXE DATAGEN SOURCE_DIR GROUP [...]
        bad_data.py --list
+GROUP is a group below or "all"; --sample runs only the cases CI runs (SAMPLE).
+tools/windows/bad_data.sh runs the Windows build's cases with its Wine prefix.
 
 Every case gets a fresh working directory with generated data, then its damage,
 and runs the demo on a virtual X server of its own (Xvfb, one per worker). The
@@ -16,8 +21,23 @@ the render loop has drawn, then press Escape in the demo's window. Music cases
 send the sound to a file (SDL's "disk" audio driver) to tell sound from silence.
 
 After each run: the exit code (0, or 255 for the program's -1), no signal, no
-sanitizer report, the log's lines in order (or no log at all), and no box that
-could not be shown as a window.
+sanitizer report, the log's lines in order (or no log at all), no box that
+could not be shown as a window, and nothing on disk written or changed but the
+log in Data/Logs.
+
+demo.exe meets the same cases with the same expectations: its boxes are Win32's
+own (Wine's), answered the same way, its frames timed by its own Present hook,
+its sound caught by ALSA's file plugin. Where Win32 itself differs, the case
+says so (windows_log); where a case cannot apply under Wine, it says why
+(windows), and --list shows it:
+  config_fullscreen             Xvfb has one display mode, so Wine cannot switch to
+                                640 x 480 full screen; config_fullscreen_screen_size
+                                runs full screen at the screen's size on both builds
+  config_negative, config_zero  Win32 keeps a window at least 116 x 27 (Wine's
+                                smallest tracking size), where the Linux window
+                                clamps to 1 x 1: that size is logged
+  config_large                  Win32 keeps a window within the screen and its frame
+                                (1612 x 1212 here): that size is logged
 
 The cases, by group (build_cases() below makes the exact list; --list prints it):
 
@@ -43,11 +63,14 @@ config            direct3d.cfg missing                        "Demo: Warning" (O
                   "fullscreen true", huge, negative and zero
                   numbers, a byte-order mark, one 1 MB word
                   fullscreen 1                                none                                    runs full screen: "Resolution: 640x480 (Fullscreen)"
+                  fullscreen 1 at the screen's size           none                                    runs full screen: "Resolution: 1600x1200 (Fullscreen)"
                   fullscreen 1 at 100000 x 100000             "Demo: Error" (Yes / No), then "Error:" no device: "DirectX call 'IDirect3D8::CreateDevice'
                                                               (OK: "Something went wrong...")         failed: ...", no render loop, exit 255
 logs              Data/Logs is a regular file                 "Demo: Error" (Yes), a missing picture  runs without a log, and without the picture's box; exit 0
                                                               then shows no box
                   Data/Logs is a regular file                 "Demo: Error" (No, by Escape)           quits after start-up by itself, exit 0, no log
+                  Data/ mounted read-only                     "Demo: Error" (Yes)                     runs without a log, Escape, exit 0, nothing written
+                  Data/ mounted read-only                     "Demo: Error" (No, clicked)             quits after start-up by itself, exit 0, no log
 long              every picture missing, one pass of the      22 x "Demo: Error" (Yes) in load order  every effect runs (#1..#5 in the log), sound plays, Escape, exit 0
                   schedule (56 s)
                   every picture an odd-sized PNG (1x1, 3x5,   none                                    every effect runs, exit 0
@@ -57,7 +80,8 @@ The demo reads no model file (its test model is never initialised), so no model
 case is here; the model reader has its own tests.
 
 Exit code 77 means the test could not run here (no Xvfb, xdotool or xwd,
-or no core X fonts, without which SDL cannot show a message box under Xvfb).
+or no core X fonts, without which SDL cannot show a message box under Xvfb; or,
+for the read-only cases alone, no mount namespace in which to mount Data/).
 """
 import argparse
 import concurrent.futures
@@ -96,6 +120,8 @@ LOADS = {"droptex.jpg": 4}
 LOG_COMPLETE = ["Start of render loop.", "Started rendering new effect: #0",
                 "End of render loop.<br>", "<br><b>End of log</b></font></html>"]
 FRAMES_BEFORE_ESCAPE = 20
+# What the script itself keeps in a case's working directory.
+HARNESS_FILES = {"presents.txt", "stderr.txt", "audio.raw", "asound.conf"}
 SCHEDULE_PASS_SECONDS = 56  # the last effect starts at 52 s
 
 
@@ -180,7 +206,8 @@ TEXT = b"This is not a picture.\nJust a few words of text.\n"
 
 class Case:
     def __init__(self, group, name, damage, boxes=(), run="short", exit_code=0, log=(),
-                 absent=(), no_log=False, audio=None):
+                 absent=(), no_log=False, audio=None, read_only_data=False, windows=True,
+                 windows_log=None):
         self.group = group
         self.name = name
         self.damage = damage
@@ -191,6 +218,12 @@ class Case:
         self.absent = list(absent)  # must not appear
         self.no_log = no_log
         self.audio = audio          # None, "silent" or "sound"
+        self.read_only_data = read_only_data  # Data/ mounted read-only for the run
+        self.windows = windows      # True, or why the case cannot apply to demo.exe
+        self.windows_log = windows_log or {}  # lines demo.exe writes in place of the Linux build's
+
+    def expected_log(self, build):
+        return [self.windows_log.get(line, line) for line in self.log] if build == "windows" else self.log
 
 
 def load_error(relative):
@@ -201,10 +234,39 @@ def resolution(width, height, mode="Windowed"):
     return f"Resolution: {width}x{height} ({mode})"
 
 
-def config_case(name, content, width, height, mode="Windowed"):
+# Win32 keeps a window between its smallest and largest tracking sizes
+# (WM_GETMINMAXINFO), where the Linux build's window only clamps to 1 pixel: under
+# Wine 116 x 27, and the screen and the frame around it.
+WIN32_SMALLEST_WINDOW = (116, 27)
+WIN32_LARGEST_WINDOW = (SCREEN[0] + 12, SCREEN[1] + 12)
+
+
+def config_case(name, content, width, height, mode="Windowed", windows_size=None, windows=True):
+    line = resolution(width, height, mode)
     return Case("config", name, replace_with("Data/Config/direct3d.cfg", content),
-                log=["Loading Direct3D config file...", "Done.", resolution(width, height, mode),
-                     "Succeeded."] + LOG_COMPLETE, absent=["<u>Warning:</u>", "<u>Error:</u>"])
+                log=["Loading Direct3D config file...", "Done.", line, "Succeeded."] + LOG_COMPLETE,
+                absent=["<u>Warning:</u>", "<u>Error:</u>"], windows=windows,
+                windows_log={line: resolution(*windows_size, mode)} if windows_size else None)
+
+
+# The cases CI runs of the build under Wine, whose whole table takes longer than
+# CI's share allows: in each group, the cases with the most boxes or the most
+# distinct outcome (the first picture, the BMP and the picture loaded four
+# times; sound and silence; the configuration's warnings, its clamped sizes and
+# the refused device), all of the logs, and one pass of the schedule on odd-sized
+# pictures (the pass with every picture missing answers 22 boxes first: 104 s).
+SAMPLE = {
+    "missing_yes/droptex.jpg", "missing_no/loading.jpg", "missing_no/black.bmp",
+    "half/velmor.jpg", "text/black.bmp", "empty/grtu.jpg",
+    "other_format/black.bmp", "other_format/road.jpg", "directory/greetbkgnd.jpg",
+    "two_missing/yes_then_no",
+    "music_half", "music_text",
+    "config_missing", "config_directory", "config_garbage", "config_whitespace_crlf",
+    "config_byte_order_mark", "config_zero", "config_large", "config_fullscreen_screen_size",
+    "config_fullscreen_too_large_yes", "config_fullscreen_too_large_no",
+    "logs_file_yes", "logs_file_no", "data_read_only_yes", "data_read_only_no",
+    "long_every_picture_odd_png",
+}
 
 
 def build_cases():
@@ -292,13 +354,21 @@ def build_cases():
         # and the window clamps them to its smallest side (1 pixel).
         ("config_huge_number", b"resheight 300\nreswidth 99999999999999999999\nresheight 200\n", 640, 300),
         ("config_key_without_value", b"resheight 300\nreswidth", 640, 300),
-        ("config_negative", b"reswidth -640\nresheight -1\n", 1, 1),
-        ("config_zero", b"reswidth 0\nresheight 0\n", 1, 1),
-        ("config_large", b"reswidth 5000\nresheight 3000\n", 5000, 3000),
     ):
         cases.append(config_case(name, content, width, height))
+    for name, content, width, height, windows_size in (
+        ("config_negative", b"reswidth -640\nresheight -1\n", 1, 1, WIN32_SMALLEST_WINDOW),
+        ("config_zero", b"reswidth 0\nresheight 0\n", 1, 1, WIN32_SMALLEST_WINDOW),
+        ("config_large", b"reswidth 5000\nresheight 3000\n", 5000, 3000, WIN32_LARGEST_WINDOW),
+    ):
+        cases.append(config_case(name, content, width, height, windows_size=windows_size))
     cases.append(config_case("config_fullscreen", b"reswidth 640\nresheight 480\nfullscreen 1\n",
-                             640, 480, "Fullscreen"))
+                             640, 480, "Fullscreen",
+                             windows="Xvfb has one display mode, its screen's size: Wine cannot switch "
+                                     "to 640 x 480 and refuses the device (config_fullscreen_screen_size "
+                                     "runs full screen at the screen's size instead)"))
+    cases.append(config_case("config_fullscreen_screen_size",
+                             b"reswidth %d\nresheight %d\nfullscreen 1\n" % SCREEN, *SCREEN, "Fullscreen"))
     # A full-screen back buffer no device can make: the device is not created,
     # the error box asks, and whatever the answer, start-up gives up.
     for answer in ("yes", "no"):
@@ -317,6 +387,11 @@ def build_cases():
                       boxes=[("Demo: Error", "yes")], no_log=True))
     cases.append(Case("logs", "logs_file_no", logs_is_a_file, boxes=[("Demo: Error", "cancel")],
                       run="quits", no_log=True))
+    # Data/ read-only: neither the log folder nor anything else can be written.
+    cases.append(Case("logs", "data_read_only_yes", lambda work: None, boxes=[("Demo: Error", "yes")],
+                      no_log=True, read_only_data=True))
+    cases.append(Case("logs", "data_read_only_no", lambda work: None, boxes=[("Demo: Error", "no")],
+                      run="quits", no_log=True, read_only_data=True))
 
     every_effect = ["Start of render loop."] + [f"Started rendering new effect: #{i}" for i in range(6)] \
         + ["End of render loop.<br>", "<br><b>End of log</b></font></html>"]
@@ -337,6 +412,21 @@ def build_cases():
 # ---------------------------------------------------------------------------
 # The X server and the windows on it
 
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int),
+                ("backing_planes", ctypes.c_ulong), ("backing_pixel", ctypes.c_ulong),
+                ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+IS_VIEWABLE = 2
+
+
 class XConnection:
     """One Xlib connection through ctypes, kept for the whole run: looking for
     boxes many times a second must not open a connection each time, or the
@@ -354,8 +444,7 @@ class XConnection:
         x.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
                                  ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p),
                                  ctypes.POINTER(ctypes.c_uint)]
-        x.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong)] + \
-            [ctypes.POINTER(ctypes.c_int)] * 2 + [ctypes.POINTER(ctypes.c_uint)] * 4
+        x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(XWindowAttributes)]
         x.XGetWindowProperty.argtypes = [
             ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int,
             ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int),
@@ -408,14 +497,14 @@ class XConnection:
             name = self.property(window, self.net_wm_name) or self.property(window, self.wm_name)
             if not name:
                 continue
-            r = ctypes.c_ulong()
-            x, y = ctypes.c_int(), ctypes.c_int()
-            w, h, border, depth = ctypes.c_uint(), ctypes.c_uint(), ctypes.c_uint(), ctypes.c_uint()
-            if not self.x.XGetGeometry(self.display, window, ctypes.byref(r), ctypes.byref(x), ctypes.byref(y),
-                                       ctypes.byref(w), ctypes.byref(h), ctypes.byref(border),
-                                       ctypes.byref(depth)):
+            # Only windows on screen: Wine keeps hidden windows of its own (its input
+            # method's) among the root's children.
+            attributes = XWindowAttributes()
+            if (not self.x.XGetWindowAttributes(self.display, window, ctypes.byref(attributes))
+                    or attributes.map_state != IS_VIEWABLE):
                 continue
-            windows.append((hex(window), name.decode(errors="replace"), x.value, y.value, w.value, h.value))
+            windows.append((hex(window), name.decode(errors="replace"), attributes.x, attributes.y,
+                             attributes.width, attributes.height))
         return windows
 
     def mark(self, wid):
@@ -453,7 +542,7 @@ class Display:
         return subprocess.run(list(command), env=self.env, capture_output=True, check=check)
 
     def top_windows(self):
-        """(id, name, x, y, width, height) of the root's named children."""
+        """(id, name, x, y, width, height) of the root's named children on screen."""
         return self.connection.top_windows()
 
     # Box windows come from short-lived helper processes, and X reuses window ids:
@@ -476,9 +565,9 @@ class Display:
 
 
 def button_centres(xwd):
-    """Centres (x, y) of the buttons of an SDL message box, left to right, found in
-    its screenshot: the rows that cross every button show one long run of the
-    button colour per button."""
+    """Centres (x, y) of the buttons of a message box (SDL's or Wine's), left to
+    right, found in its screenshot: the rows that cross every button show one
+    long run of the button colour per button."""
     header = struct.unpack(">25I", xwd[:100])
     header_size, width, height = header[0], header[4], header[5]
     bits_per_pixel, bytes_per_line, colours = header[11], header[12], header[19]
@@ -504,10 +593,109 @@ def button_centres(xwd):
             rows.setdefault(len(runs), []).append((y, runs))
     if not rows:
         return []
-    count = max(rows)
+    # The count most rows show: rows through a narrow button's label split it in two.
+    count = max(rows, key=lambda runs: (len(rows[runs]), runs))
     ys = rows[count]
     y, runs = ys[len(ys) // 2]
     return [((a + b) // 2, y) for a, b in runs]
+
+
+# ---------------------------------------------------------------------------
+# The two builds: how each is started, hears sound and takes keys
+
+class LinuxBuild:
+    """The Linux demo: frames timed by present_timer (LD_PRELOAD), sound through
+    SDL's disk driver, keys sent to the window."""
+    name = "linux"
+
+    def __init__(self, demo, timer):
+        ldd = subprocess.run(["ldd", demo], capture_output=True, text=True).stdout
+        asan = re.search(r"(\S*libasan\S*) => (\S+)", ldd)
+        self.demo = os.path.abspath(demo)
+        # A sanitized demo wants its runtime first among the preloaded libraries.
+        self.preload = " ".join(filter(None, [asan.group(2) if asan else None, os.path.abspath(timer)]))
+
+    def command(self, case):
+        if case.read_only_data:
+            # Preloaded into the demo alone, not into the programs that mount its data.
+            return READ_ONLY_DATA + ["env", f"LD_PRELOAD={self.preload}", self.demo]
+        return [self.demo]
+
+    def environment(self, case, work, base):
+        env = dict(base, PRESENT_TIMER_FILE=os.path.join(work, "presents.txt"))
+        if not case.read_only_data:
+            env["LD_PRELOAD"] = self.preload
+        if case.audio:
+            env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=os.path.join(work, "audio.raw"))
+        else:
+            env["SDL_AUDIODRIVER"] = "dummy"
+        return env
+
+    def press(self, display, wid, key):
+        display.run("xdotool", "key", "--window", wid, key)
+
+    def close(self):
+        pass
+
+
+class WindowsBuild:
+    """demo.exe under Wine (x86_64): frames timed by its own Present hook, which
+    appends to the same file; sound through waveOut and Wine's ALSA driver into
+    ALSA's file plugin; keys typed into the focused window, since Wine's boxes
+    ignore keys sent to them from outside. One Wine server, kept running between
+    cases, serves the prefix (WINEPREFIX) for the whole run, but for read-only
+    data: Wine's server opens and makes files for its programs, so there the
+    demo's Wine starts a server of its own inside the demo's mount namespace."""
+    name = "windows"
+
+    def __init__(self, demo, wine):
+        self.demo = os.path.abspath(demo)
+        self.wine = wine
+        self.wineserver = os.path.join(os.path.dirname(wine), "wineserver")
+        if not os.path.exists(self.wineserver):
+            self.wineserver = shutil.which("wineserver") or "wineserver"
+        self.base = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"),
+                         WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.shared_server = False
+
+    def serve(self, shared):
+        """Starts the shared server, or stops every server for a case that brings
+        its own (the last such case's server lingers in that case's namespace)."""
+        if shared and self.shared_server:
+            return
+        subprocess.run([self.wineserver, "-k"], env=self.base, stderr=subprocess.DEVNULL, check=False)
+        subprocess.run([self.wineserver, "-w"], env=self.base, check=False)
+        if shared:
+            subprocess.run([self.wineserver, "--persistent"], env=self.base, check=False)
+        self.shared_server = shared
+
+    def command(self, case):
+        self.serve(shared=not case.read_only_data)
+        command = [self.wine, self.demo]
+        return READ_ONLY_DATA + command if case.read_only_data else command
+
+    def environment(self, case, work, base):
+        conf = os.path.join(work, "asound.conf")
+        sink = (f'pcm.!default {{ type file slave.pcm "null" file "{work}/audio.raw" format "raw" }}'
+                if case.audio else "pcm.!default { type null }")
+        with open(conf, "w") as f:
+            f.write(f"</usr/share/alsa/alsa.conf>\n{sink}\n")
+        # Wine's drive Z: is the root of the Unix file system.
+        presents = "Z:" + os.path.join(work, "presents.txt").replace("/", "\\")
+        return dict(base, WINEDEBUG=self.base["WINEDEBUG"], WINEDLLOVERRIDES=self.base["WINEDLLOVERRIDES"],
+                    PRESENT_TIMER_FILE=presents, ALSA_CONFIG_PATH=conf)
+
+    def press(self, display, wid, key):
+        # --sync waits for the focus to arrive: bounded, in case the window went
+        # before it could take it (the caller's patience presses again).
+        try:
+            subprocess.run(["xdotool", "windowfocus", "--sync", wid, "key", key], env=display.env,
+                           capture_output=True, timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+
+    def close(self):
+        subprocess.run([self.wineserver, "-k"], env=self.base, stderr=subprocess.DEVNULL, check=False)
 
 
 # ---------------------------------------------------------------------------
@@ -525,13 +713,13 @@ def count_lines(path):
         return 0
 
 
-def answer_box(display, box, answer):
+def answer_box(build, display, box, answer):
     wid = box[0]
     if answer in ("yes", "ok"):
-        display.run("xdotool", "key", "--window", wid, "Return")
+        build.press(display, wid, "Return")
         return
     if answer == "cancel":
-        display.run("xdotool", "key", "--window", wid, "Escape")
+        build.press(display, wid, "Escape")
         return
     # "no": click the second button, as a user would. The box may still be
     # placing and drawing itself: its place and buttons are read until they
@@ -561,31 +749,84 @@ def answer_box(display, box, answer):
     display.run("xdotool", "click", "1")
 
 
-def run_case(case, template, tools, display):
+def run_case(case, template, build, display):
     work = tempfile.mkdtemp(prefix="bad_data_")
     try:
         shutil.copytree(template, work, dirs_exist_ok=True)
         case.damage(work)
-        return run_demo(case, work, tools, display)
+        return run_demo(case, work, build, display)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
-def run_demo(case, work, tools, display):
+# Read-only data: the demo runs in a mount namespace of its own in which Data/ is
+# bound onto itself read-only. Not permissions: CI runs as root, whom they do not
+# stop. The mount goes with the process, however it ends.
+READ_ONLY_DATA = ["unshare", "--mount", "--propagation", "private", "--",
+                  "sh", "-c", 'mount --bind -o ro Data Data && exec "$@"', "sh"]
+
+
+def read_only_mounts_unavailable():
+    """Why Data/ cannot be mounted read-only here, or None when it can."""
+    if not shutil.which("unshare"):
+        return "no unshare (util-linux)"
+    probe = tempfile.mkdtemp(prefix="bad_data_mount_")
+    try:
+        os.makedirs(os.path.join(probe, "Data"))
+        result = subprocess.run(READ_ONLY_DATA + ["sh", "-c", "! touch Data/written 2>/dev/null"],
+                                cwd=probe, capture_output=True, text=True)
+        if result.returncode != 0:
+            detail = result.stderr.strip().splitlines()
+            return "Data/ cannot be mounted read-only here" + (f" ({detail[-1]})" if detail else "")
+        return None
+    finally:
+        shutil.rmtree(probe, ignore_errors=True)
+
+
+def files_on_disk(work):
+    """Every file and folder below WORK but the harness's own, with each file's
+    size and time of change: what the demo may not touch but its log."""
+    found = {}
+    for folder, folders, files in os.walk(work):
+        relative = os.path.relpath(folder, work)
+        for name in folders:
+            found[os.path.normpath(os.path.join(relative, name))] = "folder"
+        for name in files:
+            path = os.path.normpath(os.path.join(relative, name))
+            if relative == "." and name in HARNESS_FILES:
+                continue
+            info = os.lstat(os.path.join(folder, name))
+            found[path] = (info.st_size, info.st_mtime_ns)
+    return found
+
+
+def disk_changes(before, after):
+    """What the run wrote besides its log (Data/Logs and one .html file in it)."""
+    logs = os.path.join("Data", "Logs")
+    problems = []
+    for path in sorted(set(before) | set(after)):
+        if path not in after:
+            problems.append(f"removed {path}")
+        elif path not in before:
+            if not (path == logs or (os.path.dirname(path) == logs and path.endswith(".html"))):
+                problems.append(f"wrote {path}")
+        elif before[path] != after[path]:
+            problems.append(f"changed {path}")
+    return [f"touched on disk: {', '.join(problems)}"] if problems else []
+
+
+def run_demo(case, work, build, display):
     presents = os.path.join(work, "presents.txt")
-    env = dict(display.env, PRESENT_TIMER_FILE=presents,
-               LD_PRELOAD=" ".join(filter(None, [tools["asan_runtime"], tools["timer"]])))
-    if case.audio:
-        env.update(SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=os.path.join(work, "audio.raw"))
-    else:
-        env["SDL_AUDIODRIVER"] = "dummy"
+    env = build.environment(case, work, display.env)
+    command = build.command(case)
+    before = files_on_disk(work)
     stderr_path = os.path.join(work, "stderr.txt")
     with open(stderr_path, "wb") as errors:
-        demo = subprocess.Popen([tools["demo"]], cwd=work, env=env, stdout=subprocess.DEVNULL,
+        demo = subprocess.Popen(command, cwd=work, env=env, stdout=subprocess.DEVNULL,
                                 stderr=errors)
     problems = []
     try:
-        drive(case, demo, display, presents, problems)
+        drive(case, build, demo, display, presents, problems)
     except Failure as failure:
         problems.append(str(failure))
     finally:
@@ -605,7 +846,8 @@ def run_demo(case, work, tools, display):
     if "[message box]" in stderr:
         problems.append("a message box could not be shown as a window (are the core X fonts, "
                         "xfonts-base, installed?)")
-    problems += check_log(case, work)
+    problems += check_log(case, case.expected_log(build.name), work)
+    problems += disk_changes(before, files_on_disk(work))
     if case.audio:
         problems += check_audio(case, os.path.join(work, "audio.raw"))
     if problems:
@@ -614,7 +856,7 @@ def run_demo(case, work, tools, display):
     return None
 
 
-def drive(case, demo, display, presents, problems):
+def drive(case, build, demo, display, presents, problems):
     """Answers the expected boxes in order, lets the loop draw, then quits it."""
     expected = list(case.boxes)
     deadline = time.monotonic() + 60 + len(expected) * 5
@@ -640,7 +882,7 @@ def drive(case, demo, display, presents, problems):
                 if box[1] != caption:
                     problems.append(f"a box '{box[1]}' where '{caption}' was expected")
             display.mark(box[0])
-            answer_with_patience(display, box, answer, demo)
+            answer_with_patience(build, display, box, answer, demo)
             last_answer_frames = count_lines(presents)
             continue
         frames = count_lines(presents)
@@ -663,7 +905,7 @@ def drive(case, demo, display, presents, problems):
         main = [w[0] for w in display.top_windows() if w[1] == MAIN_TITLE]
         if not main:
             raise Failure("no demo window to press Escape in")
-        display.run("xdotool", "key", "--window", main[0], "Escape")
+        build.press(display, main[0], "Escape")
         try:
             demo.wait(timeout=8)
             return
@@ -672,12 +914,12 @@ def drive(case, demo, display, presents, problems):
     raise Failure("the demo did not quit on Escape (pressed three times)")
 
 
-def answer_with_patience(display, box, answer, demo):
+def answer_with_patience(build, display, box, answer, demo):
     """Answers a box and waits for it to close; like a user, answers again if
     the first key press or click was lost."""
     wid = box[0]
     for _ in range(3):
-        answer_box(display, box, answer)
+        answer_box(build, display, box, answer)
         for _ in range(40):
             if demo.poll() is not None or wid not in [w[0] for w in display.top_windows()]:
                 return
@@ -687,7 +929,7 @@ def answer_with_patience(display, box, answer, demo):
     raise Failure("the box stayed open after three answers")
 
 
-def check_log(case, work):
+def check_log(case, lines, work):
     logs = glob.glob(os.path.join(work, "Data", "Logs", "*.html")) if os.path.isdir(
         os.path.join(work, "Data", "Logs")) else []
     if case.no_log:
@@ -697,7 +939,7 @@ def check_log(case, work):
     text = open(logs[0], "rb").read().decode("latin-1")
     problems = []
     at = 0
-    for line in case.log:
+    for line in lines:
         found = text.find(line, at)
         if found < 0:
             where = "at all" if text.find(line) < 0 else "in that order"
@@ -726,13 +968,42 @@ def check_audio(case, path):
 
 # ---------------------------------------------------------------------------
 
-def prerequisites():
+def prerequisites(build):
     missing = [tool for tool in ("Xvfb", "xdotool", "xwd") if not shutil.which(tool)]
     if missing:
         return f"missing programs: {', '.join(missing)}"
-    if not glob.glob("/usr/share/fonts/X11/misc/*.pcf.gz"):
+    if build == "linux" and not glob.glob("/usr/share/fonts/X11/misc/*.pcf.gz"):
         return "no core X fonts (xfonts-base): SDL cannot show message boxes under Xvfb"
     return None
+
+
+def select_cases(args):
+    """The cases to run, and those of the selection that cannot run here, each
+    with its reason."""
+    chosen = [c for c in build_cases()
+              if (args.group == "all" or c.group == args.group) and args.case in c.name
+              and (not args.sample or c.name in SAMPLE)]
+    not_here = []
+    if args.build == "windows":
+        not_here += [(c, c.windows) for c in chosen if c.windows is not True]
+    if any(c.read_only_data for c in chosen):
+        reason = read_only_mounts_unavailable()
+        if reason:
+            not_here += [(c, reason) for c in chosen if c.read_only_data]
+    skipped = {id(c) for c, _ in not_here}
+    return [c for c in chosen if id(c) not in skipped], not_here
+
+
+def make_template(source_dir, datagen):
+    template = tempfile.mkdtemp(prefix="bad_data_template_")
+    os.makedirs(os.path.join(template, "Data", "Config"))
+    shutil.copy(os.path.join(source_dir, "Data", "Config", "direct3d.cfg"),
+                os.path.join(template, "Data", "Config"))
+    subprocess.run([datagen, template], check=True, stdout=subprocess.DEVNULL)
+    for extra in ("terraT.ms3d", "terraT_skin.jpg", "terraT_chrome.jpg"):
+        if os.path.exists(os.path.join(template, extra)):
+            os.remove(os.path.join(template, extra))
+    return template
 
 
 def main():
@@ -741,43 +1012,47 @@ def main():
     parser.add_argument("demo", nargs="?")
     parser.add_argument("datagen", nargs="?")
     parser.add_argument("source_dir", nargs="?")
-    parser.add_argument("timer", nargs="?")
     parser.add_argument("group", nargs="?")
+    parser.add_argument("--build", choices=("linux", "windows"), default="linux")
+    parser.add_argument("--timer", help="present_timer.so (the Linux build)")
+    parser.add_argument("--wine", help="wine64 (the Windows build)")
     parser.add_argument("--jobs", type=int, default=1)
     parser.add_argument("--case", default="")
+    parser.add_argument("--sample", action="store_true", help="only the cases CI runs (SAMPLE)")
     args = parser.parse_args()
-    cases = build_cases()
     if args.list:
-        for case in cases:
-            print(f"{case.group:17} {case.name}")
+        for case in build_cases():
+            sample = "  (sample)" if case.name in SAMPLE else ""
+            windows = "" if case.windows is True else f"  (not on Windows: {case.windows})"
+            print(f"{case.group:17} {case.name}{sample}{windows}")
         return 0
-    cases = [c for c in cases if (args.group == "all" or c.group == args.group) and args.case in c.name]
+    if args.build == "linux" and not args.timer:
+        parser.error("the Linux build needs --timer present_timer.so")
+    if args.build == "windows" and not args.wine:
+        parser.error("the Windows build needs --wine wine64")
+    cases, not_here = select_cases(args)
+    for case, reason in not_here:
+        print(f"n/a  {case.name}: {reason}")
     if not cases:
+        if not_here:
+            print("SKIP: no case of the selection can run here")
+            return SKIP
         print(f"no case in group '{args.group}' matching '{args.case}'")
         return 1
-    reason = prerequisites()
+    reason = prerequisites(args.build)
     if reason:
         print(f"SKIP: {reason}")
         return SKIP
 
-    ldd = subprocess.run(["ldd", args.demo], capture_output=True, text=True).stdout
-    asan = re.search(r"(\S*libasan\S*) => (\S+)", ldd)
-    tools = {"demo": os.path.abspath(args.demo), "timer": os.path.abspath(args.timer),
-             # A sanitized demo wants its runtime first among the preloaded libraries.
-             "asan_runtime": asan.group(2) if asan else None}
-
-    template = tempfile.mkdtemp(prefix="bad_data_template_")
+    build = (LinuxBuild(args.demo, args.timer) if args.build == "linux"
+             else WindowsBuild(args.demo, args.wine))
+    # Wine's processes of one prefix share its server and desktop: one X server, one case at a time.
+    jobs = max(1, min(args.jobs if args.build == "linux" else 1, len(cases)))
+    template = None
     displays = []
     started = time.monotonic()
     try:
-        os.makedirs(os.path.join(template, "Data", "Config"))
-        shutil.copy(os.path.join(args.source_dir, "Data", "Config", "direct3d.cfg"),
-                    os.path.join(template, "Data", "Config"))
-        subprocess.run([args.datagen, template], check=True, stdout=subprocess.DEVNULL)
-        for extra in ("terraT.ms3d", "terraT_skin.jpg", "terraT_chrome.jpg"):
-            if os.path.exists(os.path.join(template, extra)):
-                os.remove(os.path.join(template, extra))
-        jobs = max(1, min(args.jobs, len(cases)))
+        template = make_template(args.source_dir, args.datagen)
         displays = [Display() for _ in range(jobs)]
         free = list(displays)
         lock = threading.Lock()
@@ -787,7 +1062,7 @@ def main():
                 display = free.pop()
             try:
                 case_start = time.monotonic()
-                result = run_case(case, template, tools, display)
+                result = run_case(case, template, build, display)
                 verdict = result or f"ok   {case.name}"
                 print(f"{verdict}  ({time.monotonic() - case_start:.1f} s)", flush=True)
                 return result
@@ -800,10 +1075,12 @@ def main():
     finally:
         for display in displays:
             display.close()
-        shutil.rmtree(template, ignore_errors=True)
+        build.close()
+        if template:
+            shutil.rmtree(template, ignore_errors=True)
     failures = [r for r in results if r]
-    print(f"{len(cases) - len(failures)} of {len(cases)} cases passed in "
-          f"{time.monotonic() - started:.0f} s")
+    print(f"{len(cases) - len(failures)} of {len(cases)} cases passed on the {build.name} build in "
+          f"{time.monotonic() - started:.0f} s" + (f"; {len(not_here)} cannot run here" if not_here else ""))
     return 1 if failures else 0
 
 

@@ -147,7 +147,7 @@ TEST_F(LogTest, SecondOpenChangesNothing) {
     EXPECT_NE(readLogFile().find("debug still written<br>"), std::string::npos);
 }
 
-TEST_F(LogTest, UnwritableLogDirectoryAsksAndNoQuits) {
+TEST_F(LogTest, UnwritableLogDirectoryAsksAndQuitsUnlessTheAnswerIsYes) {
     // A file where the directory should be makes the log file impossible to create.
     writeFile("Data/Logs", "not a directory");
     answers = {IDNO};
@@ -159,11 +159,16 @@ TEST_F(LogTest, UnwritableLogDirectoryAsksAndNoQuits) {
     EXPECT_EQ(boxes[0].type, 0x34u);
     EXPECT_EQ(drainMessages(), -1);
 
+    answers = {IDCANCEL};  // closed without an answer: no log wanted either
+    cLog closed("Demo", LOGLEVEL_DEBUG, nullptr);
+    EXPECT_FALSE(closed.isOpen());
+    EXPECT_EQ(drainMessages(), -1);
+
     answers = {IDYES};
     cLog accepted("Demo", LOGLEVEL_DEBUG, nullptr);
     EXPECT_FALSE(accepted.isOpen());
     accepted.write(cLogMessage("dropped", LOGLEVEL_FATAL, LOGINDENT_NONE));
-    EXPECT_EQ(boxes.size(), 2u) << "a fatal message to a closed log shows no box";
+    EXPECT_EQ(boxes.size(), 3u) << "a fatal message to a closed log shows no box";
     EXPECT_EQ(drainMessages(), 12345);
 }
 
