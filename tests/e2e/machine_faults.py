@@ -71,6 +71,18 @@ NO_GL = {"LIBGL_ALWAYS_SOFTWARE": "1", "GALLIUM_DRIVER": "no_such_driver"}
 MESA_FATAL = r"^libGL error: failed to load driver"
 
 
+class LinuxKeys:
+    """How bad_data.py's box answering reaches the Linux programs' boxes: keys
+    sent to the box's window."""
+
+    @staticmethod
+    def press(display, wid, key):
+        display.run("xdotool", "key", "--window", wid, key)
+
+
+LINUX_KEYS = LinuxKeys()
+
+
 class Case:
     def __init__(self, group, name, program="demo", args=(), env=None, display=True, boxes=(), run="escape",
                  exit_code=0, line=None, allowed=(), log=(), absent=(), check=None, damage=None):
@@ -272,7 +284,7 @@ def answer_boxes(case, program, display, presents):
             if boxes[0][1] != caption:
                 raise bad_data.Failure(f"a box '{boxes[0][1]}' where '{caption}' was expected")
             display.mark(boxes[0][0])
-            bad_data.answer_with_patience(display, boxes[0], answer, program)
+            bad_data.answer_with_patience(LINUX_KEYS, display, boxes[0], answer, program)
         time.sleep(0.05)
 
 
@@ -442,7 +454,7 @@ def main():
     if not cases:
         print(f"no case in group '{args.group}' matching '{args.case}'")
         return 1
-    reason = bad_data.prerequisites()
+    reason = bad_data.prerequisites("linux")
     if reason:
         print(f"SKIP: {reason}")
         return SKIP
