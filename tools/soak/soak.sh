@@ -15,14 +15,9 @@ set -euo pipefail
 seconds=${1:?usage: soak.sh SECONDS [WARMUP_SECONDS]}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build_dir=$(cd "${BUILD_DIR:-$source_dir/build}" && pwd)
-if [ $# -ge 2 ]; then
-  warmup=$2
-elif [ "$seconds" -ge 180 ]; then
-  warmup=70
-else
-  warmup=60
-fi
-[ "$seconds" -gt "$warmup" ] || { echo "soak: a run of $seconds s leaves nothing after the $warmup s warm-up"; exit 2; }
+# shellcheck source=../soak/warmup.sh
+source "$source_dir/tools/soak/warmup.sh"
+soak_warmup "$@"
 
 demo="$build_dir/Demo/demo"
 datagen="$build_dir/tools/datagen/datagen"

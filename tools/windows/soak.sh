@@ -10,14 +10,9 @@
 set -euo pipefail
 seconds=${1:?usage: tools/windows/soak.sh SECONDS [WARMUP_SECONDS]}
 cd "$(dirname "$0")/../.."
-if [ $# -ge 2 ]; then
-  warmup=$2
-elif [ "$seconds" -ge 180 ]; then
-  warmup=70
-else
-  warmup=60
-fi
-[ "$seconds" -gt "$warmup" ] || { echo "soak: a run of $seconds s leaves nothing after the $warmup s warm-up"; exit 2; }
+# shellcheck source=../soak/warmup.sh
+source tools/soak/warmup.sh
+soak_warmup "$@"
 
 bash tools/windows/build.sh x86_64 demo > /dev/null
 work=$(mktemp -d)
