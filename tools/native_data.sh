@@ -30,12 +30,18 @@ native_data() {
   shift 2
   [ ${#configure[@]} -gt 0 ] || configure=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 
-  if [ ! -f "$tree/build.ninja" ]; then
-    cmake -S "$native_data_repo" -B "$tree" -G Ninja "${configure[@]}" > /dev/null ||
-      { echo "native_data: configuring $tree failed" >&2; return 1; }
-  fi
-  cmake --build "$tree" -j"$(nproc)" --target datagen "$@" ||
-    { echo "native_data: building datagen $* in $tree failed" >&2; return 1; }
+  # One build of a tree at a time: the full test command builds ./build while the
+  # web build, in the background, takes its data generator from there.
+  mkdir -p "$tree"
+  {
+    flock 9
+    if [ ! -f "$tree/build.ninja" ]; then
+      cmake -S "$native_data_repo" -B "$tree" -G Ninja "${configure[@]}" > /dev/null ||
+        { echo "native_data: configuring $tree failed" >&2; return 1; }
+    fi
+    cmake --build "$tree" -j"$(nproc)" --target datagen "$@" ||
+      { echo "native_data: building datagen $* in $tree failed" >&2; return 1; }
+  } 9> "$tree/.build.lock"
   "$tree/tools/datagen/datagen" --missing "$data_dir" ||
     { echo "native_data: datagen could not write the data below $data_dir" >&2; return 1; }
 }

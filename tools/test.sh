@@ -5,16 +5,17 @@
 #                               (./build) and runs the unit, render and end-to-end
 #                               tests that are not full-only
 #   bash tools/test.sh --full   everything (what CI runs): fuzzes each reader of
-#                               outside input, builds the Windows programs
-#                               (./build-windows) and the web site (./build-web),
-#                               runs every test of ./build but the slow bad-data
-#                               groups, builds what the run command builds
-#                               (./build-run), a two-minute soak, a Release build
-#                               (./build-release) that must compile without a
-#                               warning and its unit tests, then every test but the
+#                               outside input, runs every test of ./build but the
+#                               slow bad-data groups, builds what the run command
+#                               builds (./build-run), a two-minute soak, a Release
+#                               build (./build-release) that must compile without a
+#                               warning and its unit tests, every test but the
 #                               Windows, web and release ones again built with
 #                               AddressSanitizer and UndefinedBehaviorSanitizer
-#                               (./build-sanitize), the bad-data groups among them
+#                               (./build-sanitize), the bad-data groups among them,
+#                               and last the Windows, web and release tests, on the
+#                               Windows programs (./build-windows) and the web site
+#                               (./build-web) built in the background meanwhile
 #
 # Full-only tests: a CTest test that belongs only to --full (too slow for a quick
 # answer, or for a platform a developer's machine may not have) says so with a
@@ -63,17 +64,22 @@ esac
 bash tools/setup.sh
 
 if [ "$full" = 1 ]; then
-  # Each fuzz target runs on one core for its minute. Beside it, on the other core:
-  # the third-party libraries (minutes to compile from a fresh clone, only checked on
-  # a machine that built them before: they are kept in its cache outside the clone),
-  # first the instrumented libopenmpt the music target links (the fuzz stage runs
-  # that target last, and waits for it there if it is not made yet); then the
-  # Windows programs (./build-windows), whose tests run under Wine, and the web site
-  # (./build-web), which the web tests load in headless chromium.
-  echo "== the libraries, the Windows and the web builds, beside the fuzz stage (log: build-ports.log)"
-  # A process group of its own, so that a failed fuzz stage stops it whole.
+  # Each fuzz target runs on one core for its minute. Beside it, and beside every
+  # stage after it up to the tests that need them: the third-party libraries
+  # (minutes to compile from a fresh clone, only checked on a machine that built
+  # them before: they are kept in its cache outside the clone), first the
+  # instrumented libopenmpt the music target links (the fuzz stage runs that target
+  # last, and waits for it there if it is not made yet); then, at the lowest
+  # priority, so that they take only the time the stages leave idle and the timed
+  # tests keep theirs, the other targets' libraries, the Windows programs
+  # (./build-windows), whose tests run under Wine, and the web site (./build-web),
+  # which the web tests load in headless chromium.
+  echo "== the libraries, the Windows and the web builds, in the background (log: build-ports.log)"
+  # A process group of its own, so that a failed stage stops it whole.
   setsid bash -c 'started=$SECONDS
-                  for target in linux-fuzz windows-x86_64 web windows-i686 linux-x86_64; do
+                  bash tools/ports/deps.sh linux-fuzz || exit 1
+                  renice -n 19 -p $$ > /dev/null
+                  for target in windows-x86_64 web windows-i686 linux-x86_64; do
                     bash tools/ports/deps.sh "$target" || exit 1
                   done
                   echo "== the Windows build (mingw-w64, the real Win32 and Direct3D 8)"
@@ -85,14 +91,17 @@ if [ "$full" = 1 ]; then
   trap 'kill -- "-$ports" 2>/dev/null || true' EXIT
   stage "fuzz every reader for 60 s (clang, libFuzzer, ASan+UBSan; tree build-fuzz)"
   bash tools/fuzz/run.sh 60
-  wait "$ports" || { tail -n 40 build-ports.log; echo "== the libraries, the Windows or the web build failed (build-ports.log)"; exit 1; }
-  trap - EXIT
-  stage "the libraries, the Windows and the web builds $(tail -n 1 build-ports.log)"
 fi
 
 stage "build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs"
+# Under the lock native_data takes (tools/native_data.sh): with --full the web
+# build, in the background, builds the data generator in the same tree.
+mkdir -p build
+{
+  flock 9
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build build -j"$jobs"
+} 9> build/.build.lock
 if [ "$full" = 0 ]; then
   run_ctest build -LE "$full_only_labels"
   echo "== quick tests passed. Not run: the full-only tests (ctest -L full in build), the fuzz"
@@ -101,9 +110,10 @@ if [ "$full" = 0 ]; then
   report_skips
   exit 0
 fi
-# The slow bad-data groups (label "full") run once, in the sanitizer tree below,
-# where the same cases are also checked for memory errors.
-run_ctest build -LE '^full$'
+# The Windows, web and release tests wait for the libraries, at the end. The slow
+# bad-data groups (label "full") run once, in the sanitizer tree below, where the
+# same cases are also checked for memory errors.
+run_ctest build -LE "$full_only_labels"
 
 # The run command builds in a way no other tree does (a unity build): a name that
 # two sources of a library both define file-locally would break it alone.
@@ -131,5 +141,11 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # archives checked: the same from the sanitizer tree would only take longer. The
 # bad-data groups run here only.
 run_ctest build-sanitize -LE '^(windows|web|release)$'
+
+stage "the libraries, the Windows and the web builds (waiting for them)"
+wait "$ports" || { tail -n 40 build-ports.log; echo "== the libraries, the Windows or the web build failed (build-ports.log)"; exit 1; }
+trap - EXIT
+stage "the Windows, web and release tests ($(tail -n 1 build-ports.log) in the background)"
+run_ctest build -L '^(windows|web|release)$'
 stage "every stage passed"
 report_skips
