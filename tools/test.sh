@@ -40,12 +40,13 @@ full_only_labels='^(full|windows|web|release)$'
 # tests without their reasons; each run's results are kept for report_skips.
 results=()
 run_ctest() {
-  local tree=$1 status=0
+  # A file of its own for each run: --full runs ctest in ./build twice.
+  local tree=$1 status=0 junit=Testing/results-${#results[@]}.xml
   shift
-  rm -f "$tree/Testing/results.xml"
-  (cd "$tree" && ctest --output-on-failure -j"$jobs" --output-junit Testing/results.xml "$@") ||
+  rm -f "$tree/$junit"
+  (cd "$tree" && ctest --output-on-failure -j"$jobs" --output-junit "$junit" "$@") ||
     status=$?
-  results+=("$tree/Testing/results.xml")
+  results+=("$tree/$junit")
   if [ "$status" != 0 ]; then
     report_skips
     exit "$status"
