@@ -15,8 +15,8 @@ set -euo pipefail
 seconds=${1:?usage: soak.sh SECONDS [WARMUP_SECONDS]}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build_dir=$(cd "${BUILD_DIR:-$source_dir/build}" && pwd)
-# shellcheck source=../soak/warmup.sh
-source "$source_dir/tools/soak/warmup.sh"
+# shellcheck source=SCRIPTDIR/common.sh
+source "$source_dir/tools/soak/common.sh"
 soak_warmup "$@"
 
 demo="$build_dir/Demo/demo"
@@ -26,20 +26,14 @@ for file in "$demo" "$datagen" "$timer"; do
   [ -e "$file" ] || { echo "soak: $file is missing: build first"; exit 2; }
 done
 
-work=$(mktemp -d)
-if [ "${SOAK_KEEP:-0}" = 1 ]; then
-  echo "soak: working directory $work"
-else
-  trap 'rm -rf "$work"' EXIT
-fi
-mkdir -p "$work/Data/Config"
-cp "$source_dir/Data/Config/direct3d.cfg" "$work/Data/Config/"
+soak_workdir "$source_dir"
 "$datagen" "$work" >/dev/null
 
 # The sound goes nowhere, but it is mixed as usual; a sanitized demo needs its
 # runtime first among the preloaded libraries.
 export SDL_AUDIODRIVER=dummy
-export SOAK_ASAN_RUNTIME=$(ldd "$demo" | awk '/libasan/ {print $3}')
+SOAK_ASAN_RUNTIME=$(ldd "$demo" | awk '/libasan/ {print $3}')
+export SOAK_ASAN_RUNTIME
 echo "soak: $seconds s of $demo"
 xvfb-run -a -s "-screen 0 1024x768x24" \
   python3 "$source_dir/tools/soak/soak_monitor.py" "$demo" "$timer" "$work" "$seconds" "$warmup"

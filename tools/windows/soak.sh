@@ -10,23 +10,16 @@
 set -euo pipefail
 seconds=${1:?usage: tools/windows/soak.sh SECONDS [WARMUP_SECONDS]}
 cd "$(dirname "$0")/../.."
-# shellcheck source=../soak/warmup.sh
-source tools/soak/warmup.sh
+# shellcheck source=SCRIPTDIR/../soak/common.sh
+source tools/soak/common.sh
 soak_warmup "$@"
 
 bash tools/windows/build.sh x86_64 demo > /dev/null
-work=$(mktemp -d)
-if [ "${SOAK_KEEP:-0}" = 1 ]; then
-  echo "soak: working directory $work"
-else
-  trap 'rm -rf "$work"' EXIT
-fi
-mkdir -p "$work/Data/Config"
-cp Data/Config/direct3d.cfg "$work/Data/Config/"
-# shellcheck source=../native_data.sh
+soak_workdir .
+# shellcheck source=SCRIPTDIR/../native_data.sh
 source tools/native_data.sh
 native_data build "$work" > /dev/null
-# shellcheck source=wine_env.sh
+# shellcheck source=SCRIPTDIR/wine_env.sh
 source tools/windows/wine_env.sh
 ensure_wine_prefix
 demo=$PWD/build-windows/x86_64/Demo/demo.exe
