@@ -1,9 +1,10 @@
 # shellcheck shell=bash
 # Sourced by the soak scripts of both builds, for what they share.
 
-# The warm-up, given or chosen from the run's length (one pass of the schedule, whose last effect starts at 52 s, and a
-# margin; less for short runs), into $warmup. Exits 2 when nothing would be left
-# after it. Usage: soak_warmup SECONDS [WARMUP_SECONDS]
+# The warm-up, given or chosen from the run's length (one pass of the schedule,
+# whose last effect starts at 52 s, and a margin; less for short runs), into
+# $warmup. Exits 2 when an argument is not a number of seconds or when nothing
+# would be left after the warm-up. Usage: soak_warmup SECONDS [WARMUP_SECONDS]
 soak_warmup() {
   local seconds=$1 number
   for number in "$@"; do
